@@ -1,0 +1,57 @@
+#include "scene/drawers.h"
+
+namespace vokri {
+
+namespace {
+template <class T>
+bool select(const RecordArray<T>& array, uint32_t index, T& out) noexcept {
+    if (index >= array.count) return false;
+    out = array.data[index];
+    return true;
+}
+}  // namespace
+
+Error draw_item(DrawContext& ctx, const FrameView& view, const DrawItem& item, const Scene& scene,
+                Surface& target) noexcept {
+    switch (item.kind) {
+        case VOKRI_ITEM_SHAPE: {
+            ShapeRecord r;
+            if (!select(scene.shapes, item.index, r)) return Error::InvalidDrawItem;
+            return draw_shape_item(ctx, view, r, target);
+        }
+        case VOKRI_ITEM_BATCH: {
+            BatchRecord r;
+            if (!select(scene.batches, item.index, r)) return Error::InvalidDrawItem;
+            return draw_batch_item(ctx, view, r, target);
+        }
+        case VOKRI_ITEM_VECTOR: {
+            VectorRecord r;
+            if (!select(scene.vectors, item.index, r)) return Error::InvalidDrawItem;
+            return draw_vector_item(ctx, view, r, target);
+        }
+        case VOKRI_ITEM_MORPH: {
+            MorphRecord r;
+            if (!select(scene.morphs, item.index, r)) return Error::InvalidDrawItem;
+            return draw_morph_item(ctx, view, r, target);
+        }
+        case VOKRI_ITEM_IMAGE: {
+            ImageRecord r;
+            if (!select(scene.images, item.index, r)) return Error::InvalidDrawItem;
+            return draw_image_item(ctx, view, r, target);
+        }
+        case VOKRI_ITEM_MESH: {
+            MeshRecord r;
+            if (!select(scene.meshes, item.index, r)) return Error::InvalidDrawItem;
+            return draw_mesh_item(ctx, view, r, target);
+        }
+        case VOKRI_ITEM_INFINITE: {
+            InfiniteGeometryRecord r;
+            if (!select(scene.infinite_geometry, item.index, r)) return Error::InvalidDrawItem;
+            return draw_infinite_item(ctx, view, r, target);
+        }
+        default:
+            return Error::InvalidDrawItem;
+    }
+}
+
+}  // namespace vokri
