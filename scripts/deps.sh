@@ -4,7 +4,7 @@
 # skipping those already present. Runs apt-get as root (or through sudo).
 set -euo pipefail
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev
-          nlohmann-json3-dev libcairo2-dev binutils
+          nlohmann-json3-dev libpng-dev libcairo2-dev binutils
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
