@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -899,6 +900,33 @@ TEST(VokriRender, PngEqualsDirectExportForEveryKind) {
     }
     expect_tool_matches_export(head + all + "]}", "match-all");
     expect_tool_matches_export(head + "]}", "match-empty");
+}
+
+// The shipped scenes: the full one parses with every kind and shape type, and
+// the one scripts/showcase.sh renders draws without error.
+TEST(VokriRender, ShowcaseScenes) {
+    const std::string dir = std::string(VOKRI_SOURCE_DIR) + "/examples/";
+    Scene full = vokri_tool::load_scene_file(dir + "showcase-full.json");
+    EXPECT_EQ(full.width, 1280);
+    EXPECT_EQ(full.height, 720);
+    std::set<uint32_t> kinds, shape_types, geometry_kinds, batch_modes;
+    for (const auto& item : full.items) kinds.insert(item.kind);
+    for (const auto& r : full.shapes) shape_types.insert(r.shape_type);
+    for (const auto& r : full.infinite_geometry) geometry_kinds.insert(r.geometry_kind);
+    for (const auto& r : full.batches) batch_modes.insert(r.mode);
+    EXPECT_EQ(kinds, (std::set<uint32_t>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(shape_types, (std::set<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(geometry_kinds, (std::set<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(batch_modes, (std::set<uint32_t>{0, 1, 2}));
+
+    const std::string png = vt::temp_path("showcase.png");
+    RunResult r = run_tool("'" + dir + "showcase.json' '" + png + "'");
+    EXPECT_EQ(r.code, 0) << r.err;
+    vt::DecodedPng d = vt::decode_png(vt::read_file(png));
+    EXPECT_TRUE(d.ok) << d.error;
+    EXPECT_EQ(d.width, 1280u);
+    EXPECT_EQ(d.height, 720u);
+    std::remove(png.c_str());
 }
 
 }  // namespace
