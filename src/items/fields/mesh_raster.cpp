@@ -282,7 +282,10 @@ inline void test_run(const Edges& e, const PixelWriter& w, int64_t y, int64_t xa
 // 10u instead of 8u, a relative slack for the f64 evaluation and one more
 // column on each side.
 struct SpanSetup {
-    double a[3], c1, c2;  // weight k = a[k] * px + c_k(py)
+    double a[3];          // weight k = a[k] * px + c_k(py)
+    double inv_a[3];      // 1 / a[k] (0 where a[k] is 0)
+    double inv_area;      // 1 / A
+    double k1, k2;        // -x0 dy20 and dy10 x0
     double limit[3];      // tested where every weight >= limit[k]
 };
 
@@ -292,21 +295,19 @@ inline bool row_span(const Edges& e, const SpanSetup& s, int64_t y, int64_t box_
     const float ry = py - e.y0;
     const double r1 = static_cast<double>(ry * e.dx20);
     const double r2 = static_cast<double>(e.dx10 * ry);
-    const double area = e.area;
-    const double x0 = e.x0;
     // b1 = ((px - x0) dy20 - r1) / A, b2 = (r2 - dy10 (px - x0)) / A.
-    const double c[3] = {0.0, (-x0 * e.dy20 - r1) / area, (r2 + e.dy10 * x0) / area};
-    const double cc[3] = {1.0 - c[1] - c[2], c[1], c[2]};
+    const double c1 = (s.k1 - r1) * s.inv_area, c2 = (r2 + s.k2) * s.inv_area;
+    const double cc[3] = {1.0 - c1 - c2, c1, c2};
     double lo = static_cast<double>(box_lo) + 0.5;
     double hi = static_cast<double>(box_hi) + 0.5;
     for (int k = 0; k < 3; ++k) {
         const double a = s.a[k];
         const double g = s.limit[k] - cc[k];
         if (a > 0.0) {
-            const double p = g / a;
+            const double p = g * s.inv_a[k];
             if (p > lo) lo = p;
         } else if (a < 0.0) {
-            const double p = g / a;
+            const double p = g * s.inv_a[k];
             if (p < hi) hi = p;
         } else if (0.0 < g) {
             return false;
@@ -381,6 +382,10 @@ void raster_triangle(const Target& target, const ScreenTriangle& tri, const Shad
     s.a[1] = double(e.dy20) / area;
     s.a[2] = -double(e.dy10) / area;
     s.a[0] = -(s.a[1] + s.a[2]);
+    for (int k = 0; k < 3; ++k) s.inv_a[k] = s.a[k] != 0.0 ? 1.0 / s.a[k] : 0.0;
+    s.inv_area = 1.0 / area;
+    s.k1 = -x0 * double(e.dy20);
+    s.k2 = double(e.dy10) * x0;
     s.limit[0] = t - eps0 - slack;
     s.limit[1] = t - eps1 - slack;
     s.limit[2] = t - eps2 - slack;
