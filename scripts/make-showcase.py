@@ -123,7 +123,7 @@ def title_vector():
                        "stroke_color": "#ffffffd0", "stroke_width": 0.025, "reveal_order": n})
         x += advance + 0.16
     return {"kind": "vector", "_note": "the word 'vokri' revealed letter by letter: the last letter is half way in",
-            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.05, 0, 0, 1.05, -6.0, 2.0],
+            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.15, 0, 0, 1.15, -6.0, 1.85],
             "opacity": 1}
 
 
