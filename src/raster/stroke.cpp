@@ -103,9 +103,9 @@ struct AngleOrder {
 
 class Stroker {
 public:
-    Stroker(const Settings& s, DrawContext& ctx, EdgeList& edges, Buffer<PenVertex>& pen,
+    Stroker(const Settings& s, const FlattenWindow& window, EdgeList& edges, Buffer<PenVertex>& pen,
             Buffer<Point>& cw, Buffer<Point>& ccw) noexcept
-        : s_(s), ctx_(ctx), edges_(edges), pen_(pen), cw_(cw), ccw_(ccw) {}
+        : s_(s), window_(window), edges_(edges), pen_(pen), cw_(cw), ccw_(ccw) {}
 
     Error ensure_pen() noexcept {
         if (pen_built_) return Error::None;
@@ -132,12 +132,14 @@ public:
                     last_round_ = true;
                     if (count_ == 1) first_round_ = true;
                     Point start_point = last_;
-                    VOKRI_TRY(flatten_curve(start_point, node.p1, node.p2, node.p3, s_.tolerance,
-                                            [this](Point q) noexcept -> Error {
-                                                Error e = add_point(q);
-                                                last_round_ = true;
-                                                return e;
-                                            }));
+                    VOKRI_TRY(flatten_curve(
+                        start_point, node.p1, node.p2, node.p3, s_.tolerance,
+                        [this](Point q) noexcept -> Error {
+                            Error e = add_point(q);
+                            last_round_ = true;
+                            return e;
+                        },
+                        window_));
                     last_round_ = false;
                     break;
                 }
@@ -174,7 +176,7 @@ private:
             VOKRI_TRY(push(cw_, add(f.p0, f.o)));
             VOKRI_TRY(push(ccw_, sub(f.p0, f.o)));
         } else {
-            VOKRI_TRY(join(last_face_, f, last_round_ ? join_round : s_.line_join));
+            VOKRI_TRY(join(last_face_, f, style(last_round_)));
         }
         last_face_ = f;
         last_ = p;
@@ -182,6 +184,8 @@ private:
         if (count_ < 3) ++count_;
         return Error::None;
     }
+
+    uint8_t style(bool round) const noexcept { return round ? uint8_t{join_round} : s_.line_join; }
 
     // The join at in.p1 == out.p0.
     Error join(const Face& in, const Face& out, uint8_t style) noexcept {
@@ -271,8 +275,6 @@ private:
         if (n <= from) return Error::None;
         const Point* p = list.data() + from;
         size_t count = n - from;
-        for (size_t i = 0; i < count; ++i)
-            if (!std::isfinite(p[i].x) || !std::isfinite(p[i].y)) return Error::InvalidMatrix;
         if (!reverse) {
             for (size_t i = 1; i < count; ++i) VOKRI_TRY(add_edge(edges_, p[i - 1], p[i]));
             if (count > 1) VOKRI_TRY(add_edge(edges_, p[count - 1], p[0]));
@@ -305,17 +307,17 @@ private:
         in_subpath_ = false;
         if (!(last_ == first_)) {
             Face closing = make_face(s_, last_, first_);
-            VOKRI_TRY(join(last_face_, closing, last_round_ ? join_round : s_.line_join));
-            VOKRI_TRY(join(closing, first_face_, first_round_ ? join_round : s_.line_join));
+            VOKRI_TRY(join(last_face_, closing, style(last_round_)));
+            VOKRI_TRY(join(closing, first_face_, style(first_round_)));
         } else {
-            VOKRI_TRY(join(last_face_, first_face_, first_round_ ? join_round : s_.line_join));
+            VOKRI_TRY(join(last_face_, first_face_, style(first_round_)));
         }
         VOKRI_TRY(emit(cw_, 1, false));
         return emit(ccw_, 1, true);
     }
 
     const Settings& s_;
-    DrawContext& ctx_;
+    const FlattenWindow& window_;
     EdgeList& edges_;
     Buffer<PenVertex>& pen_;
     Buffer<Point>& cw_;
@@ -332,7 +334,9 @@ private:
 
 }  // namespace
 
-uint32_t pen_vertex_count(const Transform& t, double line_width, double tolerance) noexcept {
+namespace {
+// The pen's major semi-axis in device units.
+double pen_major_axis(const Transform& t, double line_width) noexcept {
     double r = line_width / 2;
     double det = t.xx * t.yy - t.xy * t.yx;
     double a;
@@ -344,6 +348,12 @@ uint32_t pen_vertex_count(const Transform& t, double line_width, double toleranc
         double i = t.xx * t.xx + t.xy * t.xy, j = t.yx * t.yx + t.yy * t.yy;
         a = r * std::sqrt((i + j) / 2 + std::hypot((i - j) / 2, t.xx * t.yx + t.xy * t.yy));
     }
+    return a;
+}
+}  // namespace
+
+uint32_t pen_vertex_count(const Transform& t, double line_width, double tolerance) noexcept {
+    double a = pen_major_axis(t, line_width);
     if (tolerance >= 4 * a) return 1;
     if (tolerance >= a) return 4;
     double n = std::ceil(kTwoPi / std::acos(1 - tolerance / a));
@@ -388,10 +398,12 @@ Error stroke(DrawContext& ctx) noexcept {
     }
     const Path& path = ctx.path;
     if (path.nodes.empty()) return Error::None;
+    // A path at infinity (a scale that overflows device space) has no place
+    // on the Surface: nothing is painted, as for fills.
     for (const PathNode& n : path.nodes) {
         if (!std::isfinite(n.p1.x) || !std::isfinite(n.p1.y) || !std::isfinite(n.p2.x) ||
             !std::isfinite(n.p2.y) || !std::isfinite(n.p3.x) || !std::isfinite(n.p3.y))
-            return Error::InvalidMatrix;
+            return Error::None;
     }
 
     Settings s;
@@ -413,14 +425,21 @@ Error stroke(DrawContext& ctx) noexcept {
     s.half_width = s.line_width / 2;
     s.tolerance = std::fmax(ctx.tolerance, 0.001);
 
+    // Curve pieces farther outside the Surface than any outline point can
+    // reach from its centre line (a miter reaches miter_limit half widths)
+    // may be flattened as chords.
+    double reach = pen_major_axis(t, s.line_width) * std::fmax(s.miter_limit, 1.0) + 1.0;
+    FlattenWindow window = surface_window(ctx, reach);
+
     Allocator& alloc = *ctx.allocator;
     Buffer<PenVertex> pen(alloc);
     Buffer<Point> cw(alloc), ccw(alloc);
-    EdgeList edges(alloc, 1.0);
-    Stroker stroker(s, ctx, edges, pen, cw, ccw);
+    EdgeList* edges = nullptr;
+    VOKRI_TRY(scratch_edge_list(ctx, 1.0, edges));
+    Stroker stroker(s, window, *edges, pen, cw, ccw);
     if (s.line_join == join_round) VOKRI_TRY(stroker.ensure_pen());
     VOKRI_TRY(stroker.run(path));
-    return rasterize_edges(ctx, edges, fill_non_zero);
+    return rasterize_edges(ctx, *edges, fill_non_zero);
 }
 
 }  // namespace vokri

@@ -175,21 +175,6 @@ bool is_closed_shape(const ShapeGeometry& g) noexcept {
     }
 }
 
-// Every device coordinate of the Path is finite. A transform or scale that
-// overflows (or multiplies an infinity by 0) cannot be rasterized.
-bool path_is_finite(const Path& path) noexcept {
-    for (const PathNode& n : path.nodes) {
-        double s = n.p1.x + n.p1.y + n.p2.x + n.p2.y + n.p3.x + n.p3.y;
-        if (!std::isfinite(s)) {
-            // The sum can overflow although every term is finite.
-            if (!std::isfinite(n.p1.x) || !std::isfinite(n.p1.y) || !std::isfinite(n.p2.x) ||
-                !std::isfinite(n.p2.y) || !std::isfinite(n.p3.x) || !std::isfinite(n.p3.y))
-                return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 Error build_shape_geometry(const ShapeRecord& rec, Allocator& alloc, ShapeGeometry& out) noexcept {
@@ -266,7 +251,6 @@ Error draw_shape_geometry(DrawContext& ctx, const FrameView& view, const ShapeGe
     bool closed = is_closed_shape(g);
     bool paints = g.has_stroke || (closed && g.has_fill);
     if (!paints || ctx.path.nodes.empty()) return Error::None;
-    if (!path_is_finite(ctx.path)) return Error::InvalidMatrix;
     if (closed && g.has_fill) {
         ctx.set_source_pixel(premultiply_rgba(g.fill_color));
         VOKRI_TRY(fill(ctx));
