@@ -68,6 +68,9 @@ public:
 struct RasterScratch;
 // Frees the context's raster scratch (defined with the rasterizer).
 void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept;
+// The stroker's pen and outline lists, likewise kept for the whole call.
+struct StrokeScratch;
+void release_stroke_scratch(StrokeScratch*& scratch, Allocator& a) noexcept;
 
 enum FillRule : uint8_t { fill_non_zero = 0, fill_even_odd = 1 };
 enum LineCap : uint8_t { cap_butt = 0, cap_round = 1, cap_square = 2 };
@@ -91,6 +94,7 @@ struct DrawContext {
     uint8_t op = op_src_over;
     uint8_t precision = 0;  // integer compositing
     RasterScratch* scratch = nullptr;  // created by the first fill or stroke
+    StrokeScratch* stroke_scratch = nullptr;  // created by the first stroke
 
     // A context with the frame defaults, painting into `target`.
     DrawContext(Allocator& a, Surface& target) noexcept : allocator(&a), surface(&target) {
@@ -119,6 +123,7 @@ struct DrawContext {
     void release() noexcept {
         path.nodes.reset();
         if (scratch) release_raster_scratch(scratch, *allocator);
+        if (stroke_scratch) release_stroke_scratch(stroke_scratch, *allocator);
     }
 };
 

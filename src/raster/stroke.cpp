@@ -6,6 +6,7 @@
 #if __has_include("raster/edge_list.h") && __has_include("raster/coverage.h")
 
 #include <cmath>
+#include <new>
 
 #include "common/numeric.h"
 #include "raster/coverage.h"
@@ -13,6 +14,23 @@
 #include "raster/fill.h"
 
 namespace vokri {
+
+struct StrokeScratch {
+    Buffer<PenVertex> pen;
+    Buffer<Point> cw, ccw;
+    // The settings the pen was built for; a stroke with the same ones reuses it.
+    bool pen_valid = false;
+    double pen_key[6] = {};
+
+    explicit StrokeScratch(Allocator& a) noexcept : pen(a), cw(a), ccw(a) {}
+};
+
+void release_stroke_scratch(StrokeScratch*& scratch, Allocator& a) noexcept {
+    if (!scratch) return;
+    scratch->~StrokeScratch();
+    a.release(scratch);
+    scratch = nullptr;
+}
 
 namespace {
 
@@ -103,14 +121,22 @@ struct AngleOrder {
 
 class Stroker {
 public:
-    Stroker(const Settings& s, const FlattenWindow& window, EdgeList& edges, Buffer<PenVertex>& pen,
-            Buffer<Point>& cw, Buffer<Point>& ccw) noexcept
-        : s_(s), window_(window), edges_(edges), pen_(pen), cw_(cw), ccw_(ccw) {}
+    Stroker(const Settings& s, const FlattenWindow& window, EdgeList& edges, StrokeScratch& scratch) noexcept
+        : s_(s), window_(window), edges_(edges), scratch_(scratch), pen_(scratch.pen), cw_(scratch.cw),
+          ccw_(scratch.ccw) {}
 
     Error ensure_pen() noexcept {
         if (pen_built_) return Error::None;
-        Transform t{s_.xx, s_.xy, s_.yx, s_.yy, 0, 0};
-        VOKRI_TRY(build_pen(t, s_.line_width, s_.tolerance, pen_));
+        const double key[6] = {s_.xx, s_.xy, s_.yx, s_.yy, s_.line_width, s_.tolerance};
+        bool same = scratch_.pen_valid;
+        for (int i = 0; i < 6 && same; ++i) same = key[i] == scratch_.pen_key[i];
+        if (!same) {
+            scratch_.pen_valid = false;
+            Transform t{s_.xx, s_.xy, s_.yx, s_.yy, 0, 0};
+            VOKRI_TRY(build_pen(t, s_.line_width, s_.tolerance, pen_));
+            for (int i = 0; i < 6; ++i) scratch_.pen_key[i] = key[i];
+            scratch_.pen_valid = true;
+        }
         pen_built_ = true;
         return Error::None;
     }
@@ -319,6 +345,7 @@ private:
     const Settings& s_;
     const FlattenWindow& window_;
     EdgeList& edges_;
+    StrokeScratch& scratch_;
     Buffer<PenVertex>& pen_;
     Buffer<Point>& cw_;
     Buffer<Point>& ccw_;
@@ -432,11 +459,14 @@ Error stroke(DrawContext& ctx) noexcept {
     FlattenWindow window = surface_window(ctx, reach);
 
     Allocator& alloc = *ctx.allocator;
-    Buffer<PenVertex> pen(alloc);
-    Buffer<Point> cw(alloc), ccw(alloc);
+    if (!ctx.stroke_scratch) {
+        void* mem = alloc.allocate(sizeof(StrokeScratch));
+        if (!mem) return Error::OutOfMemory;
+        ctx.stroke_scratch = new (mem) StrokeScratch(alloc);
+    }
     EdgeList* edges = nullptr;
     VOKRI_TRY(scratch_edge_list(ctx, 1.0, edges));
-    Stroker stroker(s, window, *edges, pen, cw, ccw);
+    Stroker stroker(s, window, *edges, *ctx.stroke_scratch);
     if (s.line_join == join_round) VOKRI_TRY(stroker.ensure_pen());
     VOKRI_TRY(stroker.run(path));
     return rasterize_edges(ctx, *edges, fill_non_zero);
