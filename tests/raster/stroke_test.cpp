@@ -295,3 +295,24 @@ TEST(Stroke, OutOfMemoryAtEveryAllocation) {
     }
     EXPECT_TRUE(done);
 }
+
+TEST(Stroke, ReusedPenMatchesAFreshOne) {
+    auto curve = [](Canvas& c, double width) {
+        c.ctx.line_width = width;
+        c.ctx.path.reset();
+        ASSERT_EQ(c.ctx.path.move_to(3, 20), Error::None);
+        ASSERT_EQ(c.ctx.path.curve_to(3, 3, 20, 3, 20, 20), Error::None);
+        ASSERT_EQ(c.ctx.path.line_to(10, 12), Error::None);
+        ASSERT_EQ(stroke(c.ctx), Error::None);
+    };
+    Canvas fresh(24, 24), reused(24, 24);
+    curve(fresh, 5);
+    curve(reused, 2.5);
+    ASSERT_NE(reused.px, fresh.px);
+    reused.clear();
+    curve(reused, 5);  // the pen of width 2.5 must not be used again
+    EXPECT_EQ(reused.px, fresh.px);
+    reused.clear();
+    curve(reused, 5);  // and the kept pen of width 5 gives the same pixels
+    EXPECT_EQ(reused.px, fresh.px);
+}

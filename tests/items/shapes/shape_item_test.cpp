@@ -241,3 +241,27 @@ TEST(ShapeItem, OutOfMemoryAtEveryAllocation) {
     }
     EXPECT_TRUE(done);
 }
+
+TEST(ShapeItem, HugeDeviceGeometryStaysBounded) {
+    // A circle of radius 1e9 pixels covers the whole canvas. Its stroke,
+    // raised to the minimum of 1/256 user units (3.9e6 pixels), lies far
+    // outside. Flattening is bounded by the Surface, not by the curve.
+    VokriShapeRecord c = stroked(filled(shape(VOKRI_SHAPE_CIRCLE), 0xFFFFFFFFu), 0xFF0000FFu, 3e-9);
+    c.p0 = 1;
+    std::vector<uint32_t> px = render(c, 16, 16, 1e9);
+    for (uint32_t p : px) EXPECT_EQ(p, 0xFFFFFFFFu);
+    // The filled circle moved so that its edge is the middle column.
+    VokriShapeRecord f = filled(shape(VOKRI_SHAPE_CIRCLE), 0xFFFFFFFFu);
+    f.p0 = 1;
+    f.transform[4] = -1;  // centre at device x = 8 - 1e9
+    px = render(f, 16, 16, 1e9);
+    for (int y = 0; y < 16; ++y) {
+        EXPECT_EQ(px[y * 16 + 7], 0xFFFFFFFFu);
+        EXPECT_EQ(px[y * 16 + 8], 0u);
+    }
+    // The same with a stroke of 1/256 user units at scale 1e4 (39 pixels):
+    // the band x = 8 +- 19.5 covers the canvas.
+    VokriShapeRecord s = stroked(f, 0xFF0000FFu, 0);
+    px = render(s, 16, 16, 1e4);
+    for (uint32_t p : px) EXPECT_EQ(p, rgba(255, 0, 0, 255));
+}
