@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include "common/fatal.h"
+#include "png/rows.h"
 #include "scene/frame.h"
 
 namespace vokri {
@@ -113,8 +114,8 @@ struct IdatWriter {
 
 // Rows are converted in batches of up to 16 (fewer for very wide rows) and
 // handed to the compressor in pieces it can take in one call.
-constexpr size_t kMaxRowsPerBatch = 16;
-constexpr size_t kBatchBudget = size_t{8} << 20;
+constexpr size_t kMaxRowsPerBatch = 64;
+constexpr size_t kBatchBudget = size_t{1} << 20;
 constexpr size_t kMaxFeed = size_t{1} << 30;
 
 }  // namespace
@@ -243,24 +244,8 @@ Error write_png(int fd, const Surface& surface, Allocator& alloc) noexcept {
         for (size_t r = 0; r < n; ++r) {
             const uint32_t* src = surface.pixels + (y + r) * width;
             *dst++ = 0;
-            size_t x = 0;
-            // Sixteen pixels at a time: drop the pad byte of each.
-            for (; x + 16 <= width; x += 16) {
-                for (size_t k = 0; k < 16; ++k) {
-                    uint32_t p = src[x + k];
-                    dst[0] = static_cast<uint8_t>(p);
-                    dst[1] = static_cast<uint8_t>(p >> 8);
-                    dst[2] = static_cast<uint8_t>(p >> 16);
-                    dst += 3;
-                }
-            }
-            for (; x < width; ++x) {
-                uint32_t p = src[x];
-                dst[0] = static_cast<uint8_t>(p);
-                dst[1] = static_cast<uint8_t>(p >> 8);
-                dst[2] = static_cast<uint8_t>(p >> 16);
-                dst += 3;
-            }
+            rgbx_to_rgb(src, width, dst);
+            dst += width * 3;
         }
         size_t total = n * row_bytes;
         for (size_t off = 0; err == Error::None && off < total; off += kMaxFeed) {

@@ -51,9 +51,10 @@ void demultiply_pixels(uint32_t* px, size_t count) noexcept {
         __m128i a = _mm_and_si128(v, alpha_mask);
         // All four opaque: nothing to do.
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha_mask)) == 0xFFFF) continue;
-        // All four transparent: clear.
+        // All four transparent: clear (no store when already zero).
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(px + i), _mm_setzero_si128());
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) != 0xFFFF)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(px + i), _mm_setzero_si128());
             continue;
         }
         px[i] = demultiply_fast(px[i]);

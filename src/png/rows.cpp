@@ -1,0 +1,43 @@
+#include "png/rows.h"
+
+#include <immintrin.h>
+
+namespace vokri {
+
+void rgbx_to_rgb_scalar(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
+    for (size_t x = 0; x < n; ++x) {
+        uint32_t p = src[x];
+        dst[0] = static_cast<uint8_t>(p);
+        dst[1] = static_cast<uint8_t>(p >> 8);
+        dst[2] = static_cast<uint8_t>(p >> 16);
+        dst += 3;
+    }
+}
+
+// Sixteen pixels at a time: each shuffle packs four pixels into twelve bytes.
+__attribute__((target("ssse3"))) void rgbx_to_rgb_ssse3(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    size_t x = 0;
+    // The last store of a block writes 16 bytes for 12: two more pixels (six
+    // bytes) must follow the block so the store stays inside the row.
+    for (; x + 18 <= n; x += 16) {
+        for (int k = 0; k < 4; ++k) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x + 4 * k));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 12 * k), _mm_shuffle_epi8(v, pack));
+        }
+        dst += 48;
+    }
+    rgbx_to_rgb_scalar(src + x, n - x, dst);
+}
+
+bool have_ssse3() noexcept { return __builtin_cpu_supports("ssse3"); }
+
+void rgbx_to_rgb(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
+    static const bool ssse3 = have_ssse3();
+    if (ssse3)
+        rgbx_to_rgb_ssse3(src, n, dst);
+    else
+        rgbx_to_rgb_scalar(src, n, dst);
+}
+
+}  // namespace vokri
