@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_pair.h"
 #include "vokri_core.h"
 
 #ifdef VOKRI_HAVE_CAIRO
@@ -106,19 +107,7 @@ struct VokriScene {
     }
 };
 
-void run_vokri(benchmark::State& state, VokriScene& scene) {
-    for (auto _ : state) {
-        int32_t rc = scene.render();
-        if (rc != 0) {
-            state.SkipWithError("render failed");
-            break;
-        }
-        benchmark::DoNotOptimize(scene.pixels.data());
-        benchmark::ClobberMemory();
-    }
-}
-
-void BM_vokri_circles_fill_stroke(benchmark::State& state) {
+VokriScene circle_scene() {
     VokriScene scene;
     for (const Circle& c : circles()) {
         VokriShapeRecord r = base_record(VOKRI_SHAPE_CIRCLE);
@@ -132,11 +121,10 @@ void BM_vokri_circles_fill_stroke(benchmark::State& state) {
         r.stroke_width = 3;
         scene.add(r);
     }
-    run_vokri(state, scene);
+    return scene;
 }
-BENCHMARK(BM_vokri_circles_fill_stroke)->Unit(benchmark::kMillisecond);
 
-void BM_vokri_polylines_stroke(benchmark::State& state) {
+VokriScene polyline_scene() {
     VokriScene scene;
     for (const Polyline& p : polylines()) {
         VokriShapeRecord r = base_record(VOKRI_SHAPE_POLYLINE);
@@ -147,9 +135,14 @@ void BM_vokri_polylines_stroke(benchmark::State& state) {
         r.stroke_width = 2.5;
         scene.add(r);
     }
-    run_vokri(state, scene);
+    return scene;
 }
-BENCHMARK(BM_vokri_polylines_stroke)->Unit(benchmark::kMillisecond);
+
+void render_or_fail(benchmark::State& state, VokriScene& scene) {
+    if (scene.render() != 0) state.SkipWithError("render failed");
+    benchmark::DoNotOptimize(scene.pixels.data());
+    benchmark::ClobberMemory();
+}
 
 #ifdef VOKRI_HAVE_CAIRO
 
@@ -158,36 +151,15 @@ void set_colour(cairo_t* cr, uint32_t c) {
                           (c & 0xFF) / 255.0);
 }
 
-// The circle as vokri builds it: four cubic quarter arcs.
+// The circle as vokri builds it: four cubic quarter arcs (device y down).
 void circle_path(cairo_t* cr, const Circle& c) {
     double a = c.r, k = kKappa * c.r;
-    // User y points up in vokri, so device y = cy - user y.
     cairo_move_to(cr, c.cx + a, c.cy);
     cairo_curve_to(cr, c.cx + a, c.cy - k, c.cx + k, c.cy - a, c.cx, c.cy - a);
     cairo_curve_to(cr, c.cx - k, c.cy - a, c.cx - a, c.cy - k, c.cx - a, c.cy);
     cairo_curve_to(cr, c.cx - a, c.cy + k, c.cx - k, c.cy + a, c.cx, c.cy + a);
     cairo_curve_to(cr, c.cx + k, c.cy + a, c.cx + a, c.cy + k, c.cx + a, c.cy);
     cairo_close_path(cr);
-}
-
-template <class Draw>
-void run_cairo(benchmark::State& state, cairo_antialias_t aa, Draw draw) {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    for (auto _ : state) {
-        cairo_t* cr = cairo_create(surface);
-        cairo_set_antialias(cr, aa);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        cairo_set_tolerance(cr, 0.1);
-        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-        draw(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
-    }
-    cairo_surface_destroy(surface);
 }
 
 void draw_circles(cairo_t* cr) {
@@ -211,24 +183,67 @@ void draw_polylines(cairo_t* cr) {
     }
 }
 
-// Cairo's default anti-aliasing, and its 4 x 4-sample mode (the same sample
-// count as vokri).
-void BM_cairo_circles_fill_stroke(benchmark::State& state) {
-    run_cairo(state, CAIRO_ANTIALIAS_DEFAULT, draw_circles);
+// One Cairo frame: clear, then draw with butt caps and round joins (vokri's
+// defaults for strokes of width 2 and more) at tolerance 0.1.
+struct CairoFrame {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    cairo_antialias_t aa;
+    explicit CairoFrame(cairo_antialias_t a) : aa(a) {}
+    ~CairoFrame() { cairo_surface_destroy(surface); }
+    template <class Draw>
+    void draw(Draw d) {
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_antialias(cr, aa);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        cairo_set_tolerance(cr, 0.1);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        d(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
+    }
+};
+
+// Peer: Cairo's default anti-aliasing; "fast" is its 4 x 4-sample mode, the
+// same sample count as vokri.
+template <class Draw>
+void paired(benchmark::State& state, VokriScene scene, cairo_antialias_t aa, Draw draw) {
+    CairoFrame cairo(aa);
+    vbench::run_pair(state, [&] { render_or_fail(state, scene); }, [&] { cairo.draw(draw); });
 }
-BENCHMARK(BM_cairo_circles_fill_stroke)->Unit(benchmark::kMillisecond);
-void BM_cairo_fast_circles_fill_stroke(benchmark::State& state) {
-    run_cairo(state, CAIRO_ANTIALIAS_FAST, draw_circles);
+
+void BM_shapes_circles_fill_stroke_vs_cairo(benchmark::State& state) {
+    paired(state, circle_scene(), CAIRO_ANTIALIAS_DEFAULT, draw_circles);
 }
-BENCHMARK(BM_cairo_fast_circles_fill_stroke)->Unit(benchmark::kMillisecond);
-void BM_cairo_polylines_stroke(benchmark::State& state) {
-    run_cairo(state, CAIRO_ANTIALIAS_DEFAULT, draw_polylines);
+void BM_shapes_circles_fill_stroke_vs_cairo_fast(benchmark::State& state) {
+    paired(state, circle_scene(), CAIRO_ANTIALIAS_FAST, draw_circles);
 }
-BENCHMARK(BM_cairo_polylines_stroke)->Unit(benchmark::kMillisecond);
-void BM_cairo_fast_polylines_stroke(benchmark::State& state) {
-    run_cairo(state, CAIRO_ANTIALIAS_FAST, draw_polylines);
+void BM_shapes_polylines_stroke_vs_cairo(benchmark::State& state) {
+    paired(state, polyline_scene(), CAIRO_ANTIALIAS_DEFAULT, draw_polylines);
 }
-BENCHMARK(BM_cairo_fast_polylines_stroke)->Unit(benchmark::kMillisecond);
+void BM_shapes_polylines_stroke_vs_cairo_fast(benchmark::State& state) {
+    paired(state, polyline_scene(), CAIRO_ANTIALIAS_FAST, draw_polylines);
+}
+BENCHMARK(BM_shapes_circles_fill_stroke_vs_cairo)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_shapes_circles_fill_stroke_vs_cairo_fast)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_shapes_polylines_stroke_vs_cairo)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_shapes_polylines_stroke_vs_cairo_fast)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+#else
+
+void BM_shapes_circles_fill_stroke(benchmark::State& state) {
+    VokriScene scene = circle_scene();
+    for (auto _ : state) render_or_fail(state, scene);
+}
+void BM_shapes_polylines_stroke(benchmark::State& state) {
+    VokriScene scene = polyline_scene();
+    for (auto _ : state) render_or_fail(state, scene);
+}
+BENCHMARK(BM_shapes_circles_fill_stroke)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_shapes_polylines_stroke)->Unit(benchmark::kMillisecond);
 
 #endif
 
