@@ -1,0 +1,215 @@
+// vokri-render: renders a JSON scene file with vokri_core.
+//
+//   vokri-render [options] scene.json out.png
+//   vokri-render --rgba [options] scene.json out.rgba   (raw straight-alpha R, G, B, A bytes)
+//   vokri-render --rgb [options] scene.json out.rgb     (raw R, G, B, 0 bytes)
+//   vokri-render --pick X,Y [options] scene.json        (prints the id under pixel X, Y)
+//
+// Exit codes: 0 success; 1 the library reported an error (its line is on
+// standard error); 2 bad command line; 3 bad scene file; 4 the library
+// rejected the arguments; 5 the raw output could not be written.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "scene_json.h"
+#include "vokri_core.h"
+
+namespace {
+
+constexpr int kExitLibraryError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitScene = 3;
+constexpr int kExitRejected = 4;
+constexpr int kExitOutput = 5;
+
+const char kUsage[] =
+    "usage: vokri-render [--rgba | --rgb | --pick X,Y] [--width W] [--height H] [--scale S] scene.json [out]\n"
+    "  (no mode)   render through vokri_render_scene_frame and write the PNG file `out`\n"
+    "  --rgba      write raw straight-alpha RGBA bytes (vokri_render_scene_rgba0) to `out` ('-' = stdout)\n"
+    "  --rgb       write raw R, G, B, 0 bytes (vokri_render_scene_rgb0) to `out` ('-' = stdout)\n"
+    "  --pick X,Y  print the id of the topmost item painting pixel (X, Y) (vokri_pick_scene_object)\n"
+    "  --width W, --height H, --scale S  override the scene file's canvas\n"
+    "  scene.json may be '-' for standard input. The format is described in docs/scene-format.md.\n";
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "vokri-render: %s\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+bool parse_int(const char* s, int64_t& out) {
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(s, &end, 10);
+    if (errno != 0 || end == s || *end != '\0') return false;
+    out = v;
+    return true;
+}
+
+bool parse_double(const char* s, double& out) {
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(s, &end);
+    if (errno != 0 || end == s || *end != '\0') return false;
+    out = v;
+    return true;
+}
+
+bool parse_pick(const char* s, uint32_t& x, uint32_t& y) {
+    const char* comma = std::strchr(s, ',');
+    if (!comma) return false;
+    const std::string xs(s, comma);
+    int64_t xv = 0, yv = 0;
+    if (!parse_int(xs.c_str(), xv) || !parse_int(comma + 1, yv)) return false;
+    if (xv < 0 || yv < 0 || xv > 0xFFFFFFFFll || yv > 0xFFFFFFFFll) return false;
+    x = static_cast<uint32_t>(xv);
+    y = static_cast<uint32_t>(yv);
+    return true;
+}
+
+#define VOKRI_SCENE_ARRAYS(s)                                                                            \
+    (s).shapes.data(), static_cast<uint32_t>((s).shapes.size()), (s).batches.data(),                     \
+        static_cast<uint32_t>((s).batches.size()), (s).vectors.data(),                                   \
+        static_cast<uint32_t>((s).vectors.size()), (s).images.data(),                                    \
+        static_cast<uint32_t>((s).images.size()), (s).infinite_geometry.data(),                          \
+        static_cast<uint32_t>((s).infinite_geometry.size()), (s).meshes.data(),                          \
+        static_cast<uint32_t>((s).meshes.size()), (s).morphs.data(), static_cast<uint32_t>((s).morphs.size())
+
+int library_result(int32_t rc, const char* function) {
+    if (rc == VOKRI_OK) return 0;
+    if (rc == VOKRI_ERROR) return kExitLibraryError;  // the library printed its line
+    std::fprintf(stderr, "vokri-render: %s rejected the arguments (return code %d)\n", function, rc);
+    return kExitRejected;
+}
+
+bool write_all(FILE* f, const void* data, size_t size) {
+    return std::fwrite(data, 1, size, f) == size;
+}
+
+int run(int argc, char** argv) {
+    enum class Mode { Png, Rgba, Rgb, Pick } mode = Mode::Png;
+    bool mode_given = false;
+    uint32_t pick_x = 0, pick_y = 0;
+    vokri_tool::ParseOptions options;
+    std::vector<const char*> positional;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto set_mode = [&](Mode m) {
+            if (mode_given) return false;
+            mode = m;
+            mode_given = true;
+            return true;
+        };
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)name;
+            return argv[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--rgba") {
+            if (!set_mode(Mode::Rgba)) return usage_error("choose one of --rgba, --rgb and --pick");
+        } else if (a == "--rgb") {
+            if (!set_mode(Mode::Rgb)) return usage_error("choose one of --rgba, --rgb and --pick");
+        } else if (a == "--pick") {
+            if (!set_mode(Mode::Pick)) return usage_error("choose one of --rgba, --rgb and --pick");
+            const char* v = value("--pick");
+            if (!v || !parse_pick(v, pick_x, pick_y)) return usage_error("--pick expects X,Y (two unsigned integers)");
+        } else if (a == "--width" || a == "--height") {
+            const char* v = value(a.c_str());
+            int64_t n = 0;
+            if (!v || !parse_int(v, n)) return usage_error(a + " expects an integer");
+            (a == "--width" ? options.width : options.height) = n;
+        } else if (a == "--scale") {
+            const char* v = value("--scale");
+            double d = 0;
+            if (!v || !parse_double(v, d)) return usage_error("--scale expects a number");
+            options.scale = d;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage_error("unknown option " + a);
+        } else {
+            positional.push_back(argv[i]);
+        }
+    }
+    const size_t wanted = mode == Mode::Pick ? 1 : 2;
+    if (positional.size() != wanted)
+        return usage_error(mode == Mode::Pick ? "--pick takes the scene file and no output"
+                                              : "expected the scene file and the output path");
+
+    const std::string scene_file = positional[0];
+    vokri_tool::Scene scene;
+    try {
+        scene = vokri_tool::load_scene_file(scene_file, options);
+    } catch (const vokri_tool::SceneError& e) {
+        std::fprintf(stderr, "vokri-render: %s: %s\n", scene_file.c_str(), e.what());
+        return kExitScene;
+    }
+    const auto item_count = static_cast<uint32_t>(scene.items.size());
+
+    switch (mode) {
+    case Mode::Png:
+        return library_result(vokri_render_scene_frame(positional[1], scene.width, scene.height, scene.scale,
+                                                       scene.items.data(), item_count, VOKRI_SCENE_ARRAYS(scene)),
+                              "vokri_render_scene_frame");
+    case Mode::Pick: {
+        int32_t id = 0;
+        const int rc = library_result(
+            vokri_pick_scene_object(scene.width, scene.height, scene.scale, scene.items.data(), scene.ids.data(),
+                                    item_count, VOKRI_SCENE_ARRAYS(scene), pick_x, pick_y, &id),
+            "vokri_pick_scene_object");
+        if (rc == 0) std::printf("%d\n", id);
+        return rc;
+    }
+    case Mode::Rgba:
+    case Mode::Rgb: {
+        const size_t count = static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height);
+        std::vector<uint32_t> pixels(count);
+        const int32_t rc =
+            mode == Mode::Rgba
+                ? vokri_render_scene_rgba0(scene.width, scene.height, scene.scale, scene.items.data(), item_count,
+                                           VOKRI_SCENE_ARRAYS(scene), pixels.data(), count)
+                : vokri_render_scene_rgb0(scene.width, scene.height, scene.scale, scene.items.data(), item_count,
+                                          VOKRI_SCENE_ARRAYS(scene), pixels.data(), count);
+        if (const int r = library_result(rc, mode == Mode::Rgba ? "vokri_render_scene_rgba0"
+                                                                : "vokri_render_scene_rgb0");
+            r != 0)
+            return r;
+        const std::string out = positional[1];
+        FILE* f = out == "-" ? stdout : std::fopen(out.c_str(), "wb");
+        if (!f) {
+            std::fprintf(stderr, "vokri-render: cannot create %s: %s\n", out.c_str(), std::strerror(errno));
+            return kExitOutput;
+        }
+        bool ok = write_all(f, pixels.data(), count * sizeof(uint32_t));
+        ok = (out == "-" ? std::fflush(f) == 0 : std::fclose(f) == 0) && ok;
+        if (!ok) {
+            std::fprintf(stderr, "vokri-render: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
+            return kExitOutput;
+        }
+        return 0;
+    }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("vokri-render: out of memory\n", stderr);
+        return kExitScene;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vokri-render: %s\n", e.what());
+        return kExitScene;
+    }
+}

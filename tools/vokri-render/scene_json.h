@@ -1,0 +1,128 @@
+// Scene files for vokri-render: a JSON document turned into the records of
+// vokri_core.h, with every buffer the records point to owned by the Scene.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "vokri_core.h"
+
+namespace vokri_tool {
+
+// A fault in a scene file: the JSON path of the offending value (for example
+// "items[3].points[2][1]") and what is wrong with it.
+class SceneError : public std::runtime_error {
+public:
+    SceneError(std::string path, std::string message);
+    const std::string& path() const { return path_; }
+    const std::string& message() const { return message_; }
+
+private:
+    std::string path_;
+    std::string message_;
+};
+
+// Limits that keep a scene file from asking for unbounded memory or time.
+inline constexpr int64_t kMaxCanvasSide = 32768;
+inline constexpr int64_t kMaxCanvasPixels = int64_t{1} << 28;
+inline constexpr int64_t kMaxRasterPixels = int64_t{1} << 26;
+inline constexpr int64_t kMaxPrimitiveDivisions = 2048;
+inline constexpr int kMaxNestingDepth = 64;
+
+// The records of one frame, ready for the exports. Every pointer inside the
+// records points into storage owned by this object, so it cannot be copied;
+// moving keeps the pointers valid.
+struct Scene {
+    int32_t width = 0;
+    int32_t height = 0;
+    double scale = 0.0;
+
+    std::vector<VokriDrawItem> items;
+    std::vector<int32_t> ids;  // parallel to items, for picking
+
+    std::vector<VokriShapeRecord> shapes;
+    std::vector<VokriBatchRecord> batches;
+    std::vector<VokriVectorRecord> vectors;
+    std::vector<VokriImageRecord> images;
+    std::vector<VokriInfiniteGeometryRecord> infinite_geometry;
+    std::vector<VokriMeshRecord> meshes;
+    std::vector<VokriMorphRecord> morphs;
+
+    Scene() = default;
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+    Scene(Scene&&) = default;
+    Scene& operator=(Scene&&) = default;
+
+    // Owned storage. A deque never moves its elements when it grows, and a
+    // moved vector keeps its buffer, so pointers handed out stay valid.
+    template <class T>
+    T* own(std::vector<T> v) {
+        auto& slot = storage<T>().emplace_back(std::move(v));
+        return slot.data();
+    }
+
+    size_t owned_buffers() const {
+        return doubles_.size() + floats_.size() + u32s_.size() + u8s_.size() + segments_.size() +
+               vector_shapes_.size() + layers_.size();
+    }
+
+private:
+    template <class T>
+    std::deque<std::vector<T>>& storage();
+
+    std::deque<std::vector<double>> doubles_;
+    std::deque<std::vector<float>> floats_;
+    std::deque<std::vector<uint32_t>> u32s_;
+    std::deque<std::vector<uint8_t>> u8s_;
+    std::deque<std::vector<VokriCubicSegment>> segments_;
+    std::deque<std::vector<VokriVectorShape>> vector_shapes_;
+    std::deque<std::vector<VokriMeshLayer>> layers_;
+};
+
+template <> inline std::deque<std::vector<double>>& Scene::storage<double>() { return doubles_; }
+template <> inline std::deque<std::vector<float>>& Scene::storage<float>() { return floats_; }
+template <> inline std::deque<std::vector<uint32_t>>& Scene::storage<uint32_t>() { return u32s_; }
+template <> inline std::deque<std::vector<uint8_t>>& Scene::storage<uint8_t>() { return u8s_; }
+template <> inline std::deque<std::vector<VokriCubicSegment>>& Scene::storage<VokriCubicSegment>() {
+    return segments_;
+}
+template <> inline std::deque<std::vector<VokriVectorShape>>& Scene::storage<VokriVectorShape>() {
+    return vector_shapes_;
+}
+template <> inline std::deque<std::vector<VokriMeshLayer>>& Scene::storage<VokriMeshLayer>() {
+    return layers_;
+}
+
+struct ParseOptions {
+    // Relative image file paths are resolved against this directory (the
+    // scene file's directory); empty means the current directory.
+    std::filesystem::path base_dir;
+    // Command-line overrides of the canvas.
+    std::optional<int64_t> width;
+    std::optional<int64_t> height;
+    std::optional<double> scale;
+};
+
+// Builds a Scene from a parsed document. Throws SceneError.
+Scene build_scene(const nlohmann::json& doc, const ParseOptions& options = {});
+
+// Parses JSON text and builds the Scene. Throws SceneError; a syntax error
+// carries the path "(document)" and the parser's position.
+Scene parse_scene_text(const std::string& text, const ParseOptions& options = {});
+
+// Reads and parses a scene file. Throws SceneError.
+Scene load_scene_file(const std::filesystem::path& file, ParseOptions options = {});
+
+// The colour notations of scene files: "#RRGGBBAA", "#RRGGBB" (opaque) or an
+// integer 0xRRGGBBAA. Returns nullopt for anything else.
+std::optional<uint32_t> parse_colour(const nlohmann::json& value);
+
+}  // namespace vokri_tool
