@@ -120,10 +120,10 @@ def title_vector():
                       r4(s[6] + x), r4(s[7])] for s in sp]
             ends.append(len(segs))
         shapes.append({"segments": segs, "subpath_ends": ends, "fill_color": colours[n],
-                       "stroke_color": "#ffffffd0", "stroke_width": 0.025, "reveal_order": n})
+                       "stroke_color": "#ffffff70", "stroke_width": 0.015, "reveal_order": n})
         x += advance + 0.16
     return {"kind": "vector", "_note": "the word 'vokri' revealed letter by letter: the last letter is half way in",
-            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.15, 0, 0, 1.15, -6.0, 1.85],
+            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.0, 0, 0, 1.0, -5.9, 2.0],
             "opacity": 1}
 
 
@@ -147,8 +147,8 @@ def scene():
     add({"kind": "shape", "shape_type": "rectangle", "p0": 6.0, "p1": 2.6, "transform": move(-3.25, -0.45),
          "fill_color": "#0e1118d8", "stroke_color": "#ffffff30", "stroke_width": 0.02})
     add({"kind": "grid", "a0": ox, "a1": oy, "a2": 0.25, "a3": 0.25, "colour1": "#8fb3ff1c", "line_width": 0.01})
-    add({"kind": "line", "a0": ox, "a1": oy, "a2": 1, "a3": 0, "colour1": "#ffffff70", "line_width": 0.02})
-    add({"kind": "line", "a0": ox, "a1": oy, "a2": 0, "a3": 1, "colour1": "#ffffff70", "line_width": 0.02})
+    add({"kind": "line", "a0": ox, "a1": oy, "a2": 1, "a3": 0, "colour1": "#ffffff50", "line_width": 0.02})
+    add({"kind": "line", "a0": ox, "a1": oy, "a2": 0, "a3": 1, "colour1": "#ffffff50", "line_width": 0.02})
     bars, targets, bar_colours = [], [], []
     for i in range(12):
         h0 = 0.25 + 0.15 * ((i * 7) % 5)
