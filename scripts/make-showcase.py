@@ -5,12 +5,17 @@
   examples/showcase.json       the same frame restricted to the kinds given
                                with --kinds (those the library draws today)
 
-Usage: scripts/make-showcase.py [--kinds shape,batch,...]   (default: all)
+Usage: scripts/make-showcase.py [--kinds shape,batch,...] [--probe TOOL]
+  --kinds  kinds to keep in showcase.json (default: all)
+  --probe  keep only the items that TOOL (a vokri-render binary) renders
+           without error, each tried on its own
 The frame is 1280 x 720 at 100 pixels per unit: x runs from -6.4 to 6.4 and
 y from -3.6 to 3.6, y up."""
 import argparse
 import json
 import math
+import os
+import subprocess
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -118,7 +123,7 @@ def title_vector():
                        "stroke_color": "#ffffffd0", "stroke_width": 0.025, "reveal_order": n})
         x += advance + 0.16
     return {"kind": "vector", "_note": "the word 'vokri' revealed letter by letter: the last letter is half way in",
-            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.15, 0, 0, 1.15, -6.0, 1.95],
+            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.15, 0, 0, 1.15, -6.0, 1.85],
             "opacity": 1}
 
 
@@ -129,13 +134,13 @@ def scene():
     add = items.append
 
     # Backdrop: the Mandelbrot set on the right, dark far away.
-    add({"kind": "fractal", "variant": "mandelbrot", "a0": 160, "a1": 8, "p1": [1.6, 0], "t": 0.43,
-         "colour1": "#06070c", "colour2": "#1a2f80", "transform": [1.45, 0, 0, 1.45, 4.35, 0.75],
+    add({"kind": "fractal", "variant": "mandelbrot", "a0": 160, "a1": 8, "p1": [1.6, 0], "t": 0.39,
+         "colour1": "#06070c", "colour2": "#3050ff", "transform": [1.1, 0, 0, 1.1, 4.6, 2.0],
          "line_width": 0.01})
     # A bent grid: the lines of a square grid carried through a half-turned Moebius map.
     add({"kind": "complex_grid", "variant": 3, "t": 0.55, "a2": 0.35, "a3": 0.35,
-         "colour1": "#ff6b6b38", "colour2": "#48dbfb38", "line_width": 0.012,
-         "transform": [1.3, 0, 0, 1.3, -3.2, 1.9]})
+         "colour1": "#ff6b6b30", "colour2": "#48dbfb30", "line_width": 0.012,
+         "transform": [2.2, 0, 0, 2.2, -7.0, 4.1]})
 
     # Chart panel: graph paper, axes, bars growing, dots flying in, a curve.
     ox, oy = -5.9, -1.65
@@ -182,27 +187,27 @@ def scene():
     # Morph strip: a circle becoming a square.
     for i in range(5):
         t = i / 4
-        x, y = 0.9 + i * 0.95, -1.2
+        x, y = -5.6 + i * 1.0, 1.3
         add({"kind": "morph", "t": t, "_note": "t = %g" % t, "id": 100 + i,
-             "from": {"shape_type": "circle", "p0": 0.34, "fill_color": "#ff6b6bd0", "stroke_color": "#ffffff",
+             "from": {"shape_type": "circle", "p0": 0.3, "fill_color": "#ff6b6bd0", "stroke_color": "#ffffff",
                       "stroke_width": 0.02, "transform": move(x, y)},
-             "to": {"shape_type": "square", "p0": 0.6, "fill_color": "#48dbfbd0", "stroke_color": "#ffffff",
+             "to": {"shape_type": "square", "p0": 0.52, "fill_color": "#48dbfbd0", "stroke_color": "#ffffff",
                     "stroke_width": 0.02, "transform": rot(45, x, y)}})
 
     # Lit meshes.
     add({"kind": "mesh", "eye": [0, 0.9, 7.5], "target": [0, 0, 0], "fov_y": 38, "near": 0.5, "far": 50,
          "layers": [
              {"primitive": {"type": "torus", "major_radius": 0.62, "minor_radius": 0.21, "segments": 64,
-                            "sides": 32}, "rotate": [62, 0, 18], "translate": [1.75, -0.05, 0],
+                            "sides": 32}, "rotate": [62, 0, 18], "translate": [1.75, -0.4, 0],
               "colour": "#ff9f43"},
-             {"primitive": {"type": "cube", "size": 0.62}, "rotate": [24, 38, 0], "translate": [3.35, 0.05, -0.3],
+             {"primitive": {"type": "cube", "size": 0.62}, "rotate": [24, 38, 0], "translate": [3.15, -0.3, -0.3],
               "colour": "#8c7bff"},
              {"primitive": {"type": "sphere", "radius": 0.4, "segments": 48, "rings": 24},
-              "translate": [2.5, -0.35, 0.9], "colour": "#1dd1a1", "opacity": 0.7}]})
+              "translate": [2.45, -0.7, 0.9], "colour": "#1dd1a1", "opacity": 0.7}]})
 
     # Image: the badge, slightly turned.
     add({"kind": "image", "file": "vokri-badge.png", "display_width": 1.3, "display_height": 1.3,
-         "transform": rot(-12, 5.55, 2.75), "opacity": 0.95})
+         "transform": rot(-12, 5.45, -0.75), "opacity": 0.95})
 
     # Shape gallery along the bottom: every shape type, filled and stroked,
     # opaque and translucent.
@@ -251,10 +256,24 @@ def dump(doc, path):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--kinds", default=",".join(ALL_KINDS), help="kinds for examples/showcase.json")
-    kinds = set(ap.parse_args().kinds.split(","))
+    ap.add_argument("--probe", help="vokri-render binary: keep only the items it draws without error")
+    args = ap.parse_args()
+    kinds = set(args.kinds.split(","))
     doc = scene()
     dump(doc, ROOT / "examples" / "showcase-full.json")
     doc["items"] = [it for it in doc["items"] if it["kind"] in kinds]
+    if args.probe:
+        probe = ROOT / "examples" / ".probe.json"
+        kept = []
+        for it in doc["items"]:
+            probe.write_text(json.dumps({"width": 128, "height": 72, "scale": 10, "items": [it]}))
+            r = subprocess.run([args.probe, "--rgb", str(probe), os.devnull], capture_output=True)
+            if r.returncode == 0:
+                kept.append(it)
+            else:
+                print("left out (%s): %s" % (r.stderr.decode().strip(), json.dumps(it)[:70]))
+        probe.unlink()
+        doc["items"] = kept
     dump(doc, ROOT / "examples" / "showcase.json")
 
 
