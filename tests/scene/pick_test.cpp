@@ -6,6 +6,7 @@
 
 #include "common/alloc.h"
 #include "items/fields/image_support.h"
+#include "items/fields/mesh_support.h"
 #include "scene/frame.h"
 
 using namespace vt;
@@ -224,6 +225,42 @@ TEST(Pick, ScratchAllocationFailureIsOutOfMemoryAndEveryPathReleases) {
     EXPECT_EQ(s.pick(8, 8, 1, 1, 1, &id), 1);
     vokri::testing::fail_allocations_after(-1);
     EXPECT_EQ(cap.text(), "vokri scene pick error: OutOfMemory\n");
+}
+
+TEST(Pick, MeshItemsAllocateAndReleaseOnEveryPath) {
+    // An orthographic cube face-on covers pixels 2..5 of the 8 x 8 canvas;
+    // its pass allocates working memory. Every failing allocation ends the
+    // pick with OutOfMemory, and ASan checks that nothing is left behind.
+    mt::MeshData cube = mt::cube(1);
+    std::vector<VokriMeshLayer> layers{mt::layer(cube, 0xC86432FFu)};
+    TestScene s;
+    s.add(mt::front_camera(VOKRI_PROJECTION_ORTHOGRAPHIC, layers), 20);
+    s.add(square(4, 4), 1);  // above the mesh, away from the probe
+    s.add(mt::front_camera(VOKRI_PROJECTION_ORTHOGRAPHIC, {}), 21);  // no layers: draws nothing
+    EXPECT_EQ(pick_at(s, 2, 2).id, 20);
+    EXPECT_EQ(pick_at(s, 5, 5).id, 1);
+    EXPECT_EQ(pick_at(s, 0, 7).id, 0);
+    int failures = 0;
+    bool succeeded = false;
+    for (int64_t n = 1; n < 10000 && !succeeded; ++n) {
+        int32_t id = -1;
+        StderrCapture cap;
+        vokri::testing::fail_allocations_after(n);
+        int32_t rc = s.pick(8, 8, 1, 3, 2, &id);
+        vokri::testing::fail_allocations_after(-1);
+        std::string text = cap.text();
+        if (rc == 0) {
+            succeeded = true;
+            EXPECT_EQ(id, 20);
+        } else {
+            ++failures;
+            EXPECT_EQ(rc, 1) << n;
+            EXPECT_EQ(id, -1) << n;
+            EXPECT_EQ(text, "vokri scene pick error: OutOfMemory\n") << n;
+        }
+    }
+    EXPECT_TRUE(succeeded);
+    EXPECT_GT(failures, 1);  // the scratch Surface and the mesh's own memory
 }
 
 TEST(Pick, InnerChecksInOrder) {
