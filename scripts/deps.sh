@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, tests, tools and benchmarks need,
+# Installs the Debian packages the build, tests, tools, benchmarks and fuzz
+# targets (clang with its libFuzzer and sanitizer runtimes) need,
 # skipping those already present. Runs apt-get as root (or through sudo).
 set -euo pipefail
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev
-          nlohmann-json3-dev libpng-dev libcairo2-dev binutils)
+          nlohmann-json3-dev libpng-dev libcairo2-dev binutils
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -21,12 +21,12 @@ bool injected_failure() noexcept {
 }  // namespace
 
 void* Allocator::allocate(size_t bytes) noexcept {
-    if (bytes == 0 || injected_failure()) return nullptr;
+    if (bytes == 0 || bytes > kMaxAllocationBytes || injected_failure()) return nullptr;
     return std::malloc(bytes);
 }
 
 void* Allocator::reallocate(void* p, size_t bytes) noexcept {
-    if (bytes == 0 || injected_failure()) return nullptr;
+    if (bytes == 0 || bytes > kMaxAllocationBytes || injected_failure()) return nullptr;
     return std::realloc(p, bytes);
 }
 

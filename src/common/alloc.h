@@ -14,9 +14,18 @@
 
 namespace vokri {
 
+// The largest single allocation the library makes: 4 GiB. A larger request
+// fails like an exhausted heap, so a canvas or list whose working memory would
+// exceed it ends with OutOfMemory whatever the operating system's overcommit
+// policy (a successful malloc of absurd size would only fail later, when the
+// pages are touched). The largest canvas the PNG and pick exports can render
+// is therefore 2^30 pixels (for example 32768 x 32768).
+inline constexpr size_t kMaxAllocationBytes = size_t{1} << 32;
+
 class Allocator {
 public:
-    // Returns null when the memory cannot be had (or `bytes` is 0).
+    // Returns null when the memory cannot be had, `bytes` is 0 or above
+    // kMaxAllocationBytes.
     [[nodiscard]] void* allocate(size_t bytes) noexcept;
     // Grows or shrinks `p` (which may be null); on failure returns null and
     // leaves `p` as it was.
