@@ -168,7 +168,7 @@ TEST(InfiniteLine, DegenerateOrHiddenLinesDrawNothing) {
     r.opacity = 1;
     r.colour1 = 0xFFFFFF00u;
     EXPECT_EQ(painted(render(r, 40, 30, 10)), 0u);
-    r.colour1 = 0xFFFFFF01u;
+    r.colour1 = 0xFFFFFF40u;
     REQUIRE_STROKES();
     EXPECT_GT(painted(render(r, 40, 30, 10)), 0u);
 }
