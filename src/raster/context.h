@@ -63,6 +63,15 @@ public:
     Point to_device(double x, double y) const noexcept;
 };
 
+// Working memory of fill and stroke (edge list, crossings, coverage row),
+// kept by the DrawContext and reused by every fill and stroke of the call.
+struct RasterScratch;
+// Frees the context's raster scratch (defined with the rasterizer).
+void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept;
+// The stroker's pen and outline lists, likewise kept for the whole call.
+struct StrokeScratch;
+void release_stroke_scratch(StrokeScratch*& scratch, Allocator& a) noexcept;
+
 enum FillRule : uint8_t { fill_non_zero = 0, fill_even_odd = 1 };
 enum LineCap : uint8_t { cap_butt = 0, cap_round = 1, cap_square = 2 };
 enum LineJoin : uint8_t { join_miter = 0, join_round = 1, join_bevel = 2 };
@@ -84,11 +93,14 @@ struct DrawContext {
     uint8_t line_join = join_round;
     uint8_t op = op_src_over;
     uint8_t precision = 0;  // integer compositing
+    RasterScratch* scratch = nullptr;  // created by the first fill or stroke
+    StrokeScratch* stroke_scratch = nullptr;  // created by the first stroke
 
     // A context with the frame defaults, painting into `target`.
     DrawContext(Allocator& a, Surface& target) noexcept : allocator(&a), surface(&target) {
         path.bind(a);
     }
+    ~DrawContext() { release(); }
     DrawContext(const DrawContext&) = delete;
     DrawContext& operator=(const DrawContext&) = delete;
 
@@ -106,8 +118,13 @@ struct DrawContext {
     // Source from an already premultiplied rgba32 pixel.
     void set_source_pixel(uint32_t premultiplied) noexcept { source = Pixel{premultiplied, rgba32}; }
 
-    // Releases the Path's node storage (end of a call or a pick pass).
-    void release() noexcept { path.nodes.reset(); }
+    // Releases the Path's node storage and the raster scratch (end of a call
+    // or a pick pass).
+    void release() noexcept {
+        path.nodes.reset();
+        if (scratch) release_raster_scratch(scratch, *allocator);
+        if (stroke_scratch) release_stroke_scratch(stroke_scratch, *allocator);
+    }
 };
 
 // Premultiplies a straight colour whose bytes are R, G, B, A (red in bits

@@ -82,7 +82,7 @@ int64_t read_integer(const json& v, const std::string& path, int64_t lo, int64_t
     const std::string want = "an integer from " + std::to_string(lo) + " to " + std::to_string(hi);
     if (v.is_number_unsigned()) {
         const auto u = v.get<uint64_t>();
-        if (u > static_cast<uint64_t>(hi)) fail(path, "expected " + want + ", got " + std::to_string(u));
+        if (u > static_cast<uint64_t>(hi) || static_cast<int64_t>(u) < lo) fail(path, "expected " + want + ", got " + std::to_string(u));
         return static_cast<int64_t>(u);
     }
     if (v.is_number_integer()) {

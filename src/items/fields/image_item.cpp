@@ -1,10 +1,146 @@
+// Image items: a straight-alpha RGBA raster placed by an affine transform,
+// either blended pixel for pixel (when it covers the canvas exactly) or
+// resampled bilinearly.
+#include <cmath>
+
+#include "common/numeric.h"
+#include "items/fields/image_blend.h"
 #include "scene/drawers.h"
 
 namespace vokri {
 
-// Not drawn yet: the item kind is refused.
-Error draw_image_item(DrawContext&, const FrameView&, const ImageRecord&, Surface&) noexcept {
-    return Error::InvalidDrawItem;
+namespace {
+
+// The raster-space to pixel-space map: pixel = A * (u, v) + t.
+struct Placement {
+    double xx, xy, yx, yy, tx, ty;
+};
+
+// The three steps of the placement for one raster point: local, user, pixel.
+void forward(const ImageRecord& rec, const FrameView& view, double sx, double sy, double u, double v,
+             double& px, double& py) noexcept {
+    const double* m = rec.transform;
+    const double lx = -(rec.display_width * 0.5) + u * sx;
+    const double ly = rec.display_height * 0.5 + v * sy;
+    const double ux = m[0] * lx + m[1] * ly + m[4];
+    const double uy = m[2] * lx + m[3] * ly + m[5];
+    px = view.origin_x + view.scale * ux;
+    py = view.origin_y - view.scale * uy;
+}
+
+Placement placement(const ImageRecord& rec, const FrameView& view, double sx, double sy) noexcept {
+    const double* m = rec.transform;
+    const double s = view.scale;
+    Placement p;
+    p.xx = s * (m[0] * sx);
+    p.xy = s * (m[1] * sy);
+    p.yx = -(s * (m[2] * sx));
+    p.yy = -(s * (m[3] * sy));
+    forward(rec, view, sx, sy, 0.0, 0.0, p.tx, p.ty);
+    return p;
+}
+
+bool is_exact(const ImageRecord& rec, const FrameView& view, const Placement& p) noexcept {
+    return rec.width == view.width && rec.height == view.height && std::fabs(p.xx - 1) <= 1e-9 &&
+           std::fabs(p.yy - 1) <= 1e-9 && std::fabs(p.xy) <= 1e-9 && std::fabs(p.yx) <= 1e-9 &&
+           std::fabs(p.tx) <= 1e-9 && std::fabs(p.ty) <= 1e-9;
+}
+
+// round_half_away(clamp(v, 0, 255)) as a byte: on the clamped, non-negative
+// value the truncation is the conversion itself (both zeros give 0).
+inline uint32_t round_byte(double v) noexcept {
+    return static_cast<uint32_t>(clamp(v, 0.0, 255.0) + 0.49999999999999994);
+}
+
+// Pixel columns [x0, x1) of rows [y0, y1), inverse-mapped and sampled.
+template <bool Rgba>
+void resample(const image::Raster& raster, const Placement& p, double op, Surface& target, int64_t x0,
+              int64_t x1, int64_t y0, int64_t y1) noexcept {
+    const double det = p.xx * p.yy - p.xy * p.yx;
+    const double ia = p.yy / det, ib = -p.xy / det, ic = -p.yx / det, id = p.xx / det;
+    const double u_max = static_cast<double>(raster.width) + 0.5;
+    const double v_max = static_cast<double>(raster.height) + 0.5;
+    for (int64_t y = y0; y < y1; ++y) {
+        // The row's share of the inverse map, the same products for every
+        // pixel of the row.
+        const double dy = (static_cast<double>(y) + 0.5) - p.ty;
+        const double u_row = ib * dy, v_row = id * dy;
+        uint32_t* row = target.row(static_cast<int32_t>(y));
+        for (int64_t x = x0; x < x1; ++x) {
+            const double dx = (static_cast<double>(x) + 0.5) - p.tx;
+            const double u = ia * dx + u_row;
+            const double v = ic * dx + v_row;
+            if (!(u >= -0.5 && u <= u_max && v >= -0.5 && v <= v_max)) continue;
+            const image::Sample s = image::sample_bilinear(raster, u, v);
+            if (!(s.a > 0)) continue;
+            const double opa = op * s.a;
+            const double k = 1 - opa;
+            const uint32_t d = row[x];
+            uint32_t out = round_byte(op * s.c0 + k * static_cast<double>(d & 0xFF)) |
+                           round_byte(op * s.c1 + k * static_cast<double>((d >> 8) & 0xFF)) << 8 |
+                           round_byte(op * s.c2 + k * static_cast<double>((d >> 16) & 0xFF)) << 16;
+            if constexpr (Rgba)
+                out |= round_byte(255 * (opa + k * (static_cast<double>(d >> 24) / 255))) << 24;
+            row[x] = out;
+        }
+    }
+}
+
+}  // namespace
+
+Error draw_image_item(DrawContext&, const FrameView& view, const ImageRecord& rec, Surface& target) noexcept {
+    if (rec.pixels == nullptr || rec.width == 0 || rec.height == 0) return Error::InvalidRaster;
+    if (!(rec.display_width > 0) || !(rec.display_height > 0)) return Error::InvalidRaster;
+    if (rec.opacity <= 0) return Error::None;
+    const double op = clamp_unit_nan_one(rec.opacity);
+    const double sx = rec.display_width / static_cast<double>(rec.width);
+    const double sy = -(rec.display_height / static_cast<double>(rec.height));
+    const Placement p = placement(rec, view, sx, sy);
+    const bool supported = target.format == rgbx32 || target.format == rgba32;
+
+    if (is_exact(rec, view, p)) {
+        if (!supported) return Error::UnsupportedRasterSurface;
+        const uint32_t o = static_cast<uint32_t>(round_half_away(op * 255));
+        const size_t count = static_cast<size_t>(rec.width) * rec.height;
+        image::blend_exact(rec.pixels, target.pixels, count, o, target.format == rgba32);
+        return Error::None;
+    }
+
+    const double det = p.xx * p.yy - p.xy * p.yx;
+    if (!(std::fabs(det) >= 1e-15)) {
+        // Singular (or not a number: every pixel would map to NaN and be
+        // skipped).
+        return Error::None;
+    }
+    const double w = static_cast<double>(rec.width), h = static_cast<double>(rec.height);
+    const double cu[4] = {0, w, 0, w}, cv[4] = {0, 0, h, h};
+    double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
+    for (int c = 0; c < 4; ++c) {
+        double px, py;
+        forward(rec, view, sx, sy, cu[c], cv[c], px, py);
+        // A corner that is not a number leaves no pixel whose centre maps
+        // into the raster.
+        if (std::isnan(px) || std::isnan(py)) return Error::None;
+        if (c == 0 || px < min_x) min_x = px;
+        if (c == 0 || px > max_x) max_x = px;
+        if (c == 0 || py < min_y) min_y = py;
+        if (c == 0 || py > max_y) max_y = py;
+    }
+    const double bx0 = std::fmax(std::floor(min_x), 0.0);
+    const double by0 = std::fmax(std::floor(min_y), 0.0);
+    const double bx1 = std::fmin(std::ceil(max_x), static_cast<double>(view.width));
+    const double by1 = std::fmin(std::ceil(max_y), static_cast<double>(view.height));
+    if (!(bx1 > bx0) || !(by1 > by0)) return Error::None;
+    if (!supported) return Error::UnsupportedRasterSurface;
+
+    const image::Raster raster{rec.pixels, rec.width, rec.height};
+    const auto x0 = static_cast<int64_t>(bx0), x1 = static_cast<int64_t>(bx1);
+    const auto y0 = static_cast<int64_t>(by0), y1 = static_cast<int64_t>(by1);
+    if (target.format == rgba32)
+        resample<true>(raster, p, op, target, x0, x1, y0, y1);
+    else
+        resample<false>(raster, p, op, target, x0, x1, y0, y1);
+    return Error::None;
 }
 
 }  // namespace vokri

@@ -64,10 +64,14 @@ struct ScreenTriangle {
 // tests every pixel of the box.
 enum class Walk { spans, every_pixel };
 
+// The pixel kernel: `best` uses AVX2 when the processor has it (same
+// bytes), `scalar` always the plain code.
+enum class Kernel { best, scalar };
+
 // Rasterizes one triangle: pixel box, barycentric test, depth test, light
 // and the write of the shade's mode.
 void raster_triangle(const Target& target, const ScreenTriangle& tri, const Shade& shade,
-                     Walk walk = Walk::spans) noexcept;
+                     Walk walk = Walk::spans, Kernel kernel = Kernel::best) noexcept;
 
 // Draws one layer: validation, normal matrix, vertex transform, clipping,
 // fan split, culling and rasterization. InvalidMesh,

@@ -13,6 +13,12 @@ namespace vokri {
 
 inline constexpr uint8_t kTagSegmentList = 10;
 
+// Most sides of a regular polygon and most cubic pieces of an arc. Above it
+// the shape is refused (TooFewSides, InvalidSize): at 2^20 sides a regular
+// polygon is within 1/256 pixel of its circle for every radius the
+// rasterizer can represent, and the Path stays below 64 MiB.
+inline constexpr uint32_t kMaxGeneratedSegments = 1u << 20;
+
 struct ShapeGeometry {
     // Tags 0 and 9: p0..p7. 3: width, height. 4: side. 5: radius.
     // 6: radii. 7: radius, start angle, sweep. 8: radius, rotation (the side

@@ -1,10 +1,14 @@
+#include "items/shapes/shape_geometry.h"
 #include "scene/drawers.h"
 
 namespace vokri {
 
-// Not drawn yet: the item kind is refused.
-Error draw_shape_item(DrawContext&, const FrameView&, const ShapeRecord&, Surface&) noexcept {
-    return Error::InvalidDrawItem;
+Error draw_shape_item(DrawContext& ctx, const FrameView& view, const ShapeRecord& rec, Surface&) noexcept {
+    ShapeGeometry g;
+    VOKRI_TRY(build_shape_geometry(rec, *ctx.allocator, g));
+    Error err = draw_shape_geometry(ctx, view, g);
+    release_shape_geometry(g, *ctx.allocator);
+    return err;
 }
 
 }  // namespace vokri

@@ -474,3 +474,25 @@ TEST(MeshErrors, EveryAllocationFailureIsOutOfMemory) {
     }
     EXPECT_TRUE(succeeded);
 }
+
+TEST(MeshErrors, VertexMemoryIsSizedFromTheFullCount) {
+    // vertex_count 2^32 - 1 asks for 28 * (2^32 - 1) bytes before any
+    // vertex is read; when that allocation fails the item is OutOfMemory
+    // (the depth buffer, allocation 1, succeeds).
+    MeshData q = quad(-1, -1, 1, 1, 0);
+    VokriMeshLayer l = layer(q, kRed);
+    l.vertex_count = 0xFFFFFFFFu;
+    std::vector<VokriMeshLayer> layers{l};
+    TestScene s;
+    s.add(front_camera(VOKRI_PROJECTION_ORTHOGRAPHIC, layers));
+    std::vector<uint32_t> px;
+    StderrCapture cap;
+    vokri::testing::fail_allocations_after(2);
+    const int32_t rc = s.rgb0(100, 100, 1, px);
+    vokri::testing::fail_allocations_after(-1);
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(cap.text(), msg("OutOfMemory"));
+    size_t bytes = 0;
+    EXPECT_TRUE(vokri::checked_mul(size_t{0xFFFFFFFFu}, 28, bytes));
+    EXPECT_EQ(bytes, 120259084260u);
+}

@@ -13,6 +13,7 @@ using vokri::mesh::Mode;
 using vokri::mesh::ScreenTriangle;
 using vokri::mesh::Shade;
 using vokri::mesh::Target;
+using vokri::mesh::Kernel;
 using vokri::mesh::Walk;
 
 namespace {
@@ -66,27 +67,42 @@ ScreenTriangle random_triangle(std::mt19937& rng, uint32_t w, uint32_t h) {
 
 }  // namespace
 
-TEST(MeshRaster, SpansMatchEveryPixelOfTheBox) {
+bool same_depths(const std::vector<float>& a, const std::vector<float>& b) {
+    for (size_t k = 0; k < a.size(); ++k)
+        if (!(a[k] == b[k] || (std::isnan(a[k]) && std::isnan(b[k])))) return false;
+    return true;
+}
+
+TEST(MeshRaster, SpansAndKernelsMatchThePlainWalk) {
+    // Reference: every pixel of the box, scalar code. Compared: spans with
+    // the best kernel (AVX2 where available), spans with the scalar kernel,
+    // and every pixel with the best kernel.
     std::mt19937 rng(12345);
     for (int round = 0; round < 40; ++round) {
         const uint32_t w = 37 + rng() % 90, h = 23 + rng() % 70;
         const bool alpha = round % 2 == 0;
-        Canvas a(w, h), b(w, h);
+        Canvas a(w, h), b(w, h), c(w, h), d(w, h);
+        for (uint32_t& p : a.px) p = static_cast<uint32_t>(rng());  // arbitrary bytes to blend over
+        b.px = c.px = d.px = a.px;
         for (int i = 0; i < 150; ++i) {
             const ScreenTriangle t = random_triangle(rng, w, h);
             const Mode mode = rng() % 3 == 0 ? Mode::blended : Mode::opaque;
             const Shade shade{{float(rng() % 256), float(rng() % 256), float(rng() % 256)},
                               0.01f + float(rng() % 97) / 100.0f, mode};
-            vokri::mesh::raster_triangle(a.target(alpha), t, shade, Walk::spans);
-            vokri::mesh::raster_triangle(b.target(alpha), t, shade, Walk::every_pixel);
+            vokri::mesh::raster_triangle(a.target(alpha), t, shade, Walk::spans, Kernel::best);
+            vokri::mesh::raster_triangle(b.target(alpha), t, shade, Walk::every_pixel, Kernel::scalar);
+            vokri::mesh::raster_triangle(c.target(alpha), t, shade, Walk::spans, Kernel::scalar);
+            vokri::mesh::raster_triangle(d.target(alpha), t, shade, Walk::every_pixel, Kernel::best);
             ASSERT_EQ(a.px, b.px) << round << " " << i;
-            for (size_t k = 0; k < a.depth.size(); ++k)
-                ASSERT_TRUE(a.depth[k] == b.depth[k] || (std::isnan(a.depth[k]) && std::isnan(b.depth[k])))
-                    << round << " " << i << " " << k;
+            ASSERT_EQ(c.px, b.px) << round << " " << i;
+            ASSERT_EQ(d.px, b.px) << round << " " << i;
+            ASSERT_TRUE(same_depths(a.depth, b.depth)) << round << " " << i;
+            ASSERT_TRUE(same_depths(c.depth, b.depth)) << round << " " << i;
+            ASSERT_TRUE(same_depths(d.depth, b.depth)) << round << " " << i;
         }
         // Something was drawn.
         size_t drawn = 0;
-        for (float d : a.depth) drawn += d != std::numeric_limits<float>::infinity();
+        for (float v : a.depth) drawn += v != std::numeric_limits<float>::infinity();
         EXPECT_GT(drawn, 0u) << round;
     }
 }

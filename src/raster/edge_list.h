@@ -1,0 +1,149 @@
+// Edge lists: the straight, non-horizontal edges in scaled device units that
+// the coverage rasterizer consumes, built from a Path (fills) or from outline
+// polygons (strokes), and the cubic flattener both use.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "api/error.h"
+#include "common/alloc.h"
+#include "raster/context.h"
+
+namespace vokri {
+
+struct Edge {
+    double y_first = 0;  // scaled y of the segment's first point
+    double y_last = 0;   // scaled y of the segment's last point
+    double x_top = 0;    // scaled x at the smaller y
+    double dxdy = 0;     // x change per unit y, from the top end downwards
+};
+
+struct EdgeList {
+    Buffer<Edge> edges;
+    double scale = 4.0;  // 4.0 for fills; 1.0 for outlines whose points arrive scaled
+    double y_min = 0, y_max = 0;
+    double x_min = 0, x_max = 0;
+    // Set when an edge end point is not finite after scaling. The rasterizer
+    // paints nothing for such a list: an edge at infinity has no place on a
+    // Surface, and its arithmetic would leave the finite range.
+    bool non_finite = false;
+
+    EdgeList() = default;
+    explicit EdgeList(Allocator& a, double s = 4.0) noexcept : edges(a), scale(s) {}
+    void bind(Allocator& a) noexcept { edges.bind(a); }
+    // Empties the list (storage kept) and sets its scale.
+    void clear(double s) noexcept {
+        edges.clear();
+        scale = s;
+        y_min = y_max = x_min = x_max = 0;
+        non_finite = false;
+    }
+    // Frees the storage.
+    void release() noexcept { edges.reset(); }
+    bool empty() const noexcept { return edges.empty(); }
+};
+
+// Appends the edge from p0 to p1 (device units, multiplied by the list's
+// scale). Horizontal segments and segments with a NaN y add nothing.
+[[nodiscard]] Error add_edge(EdgeList& list, Point p0, Point p1) noexcept;
+
+// A device-space rectangle outside of which the flattener may take a curve
+// piece as flat: a piece whose four control points all lie on the far side of
+// one of the rectangle's borders is replaced by its chord. For a fill of a
+// Surface of w x h pixels the window {0, 0, w, h} leaves every painted pixel
+// as exact flattening would make it (the chord crosses every sample line left
+// of the Surface with the same net winding, and pieces above, below or right
+// of it are never sampled inside the fill box), while the work stays bounded
+// by the part of the curve near the Surface. Outlines must widen the window by
+// at least their half width.
+struct FlattenWindow {
+    double x0 = -HUGE_VAL, y0 = -HUGE_VAL, x1 = HUGE_VAL, y1 = HUGE_VAL;
+
+    bool outside(const Point& a, const Point& b, const Point& c, const Point& d) const noexcept {
+        return (a.x <= x0 && b.x <= x0 && c.x <= x0 && d.x <= x0) ||
+               (a.x >= x1 && b.x >= x1 && c.x >= x1 && d.x >= x1) ||
+               (a.y <= y0 && b.y <= y0 && c.y <= y0 && d.y <= y0) ||
+               (a.y >= y1 && b.y >= y1 && c.y >= y1 && d.y >= y1);
+    }
+};
+
+// Halvings after which a piece counts as flat. A piece reaches this depth
+// only when the curve's device extent exceeds about 0.1 * 2^40 pixels; the
+// bound keeps the work finite for any finite input.
+inline constexpr int kMaxFlattenDepth = 40;
+
+namespace detail {
+
+inline bool finite_point(const Point& p) noexcept { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// Squared distance measure of control point q against the chord a..d.
+inline double control_error(const Point& a, const Point& q, const Point& d) noexcept {
+    double ex, ey;
+    if (d == a) {
+        ex = q.x - a.x;
+        ey = q.y - a.y;
+    } else {
+        double dx = d.x - a.x, dy = d.y - a.y;
+        double qx = q.x - a.x, qy = q.y - a.y;
+        double u = qx * dx + qy * dy;
+        double v = dx * dx + dy * dy;
+        if (u >= v) {
+            ex = q.x - d.x;
+            ey = q.y - d.y;
+        } else {
+            double f = u / v;
+            ex = qx - f * dx;
+            ey = qy - f * dy;
+        }
+    }
+    return ex * ex + ey * ey;
+}
+
+inline Point mid(const Point& a, const Point& b) noexcept { return Point{(a.x + b.x) / 2, (a.y + b.y) / 2}; }
+
+template <class Emit>
+Error flatten_step(const Point& a, const Point& b, const Point& c, const Point& d, double t,
+                   const Point& p0, const FlattenWindow& w, int depth, Emit& emit) noexcept {
+    double err = control_error(a, b, d);
+    double ec = control_error(a, c, d);
+    if (ec > err) err = ec;
+    if (t > err || depth >= kMaxFlattenDepth || w.outside(a, b, c, d)) {
+        if (!(a == p0)) return emit(a);
+        return Error::None;
+    }
+    Point ab = mid(a, b), bc = mid(b, c), cd = mid(c, d);
+    Point abc = mid(ab, bc), bcd = mid(bc, cd);
+    Point abcd = mid(abc, bcd);
+    VOKRI_TRY(flatten_step(a, ab, abc, abcd, t, p0, w, depth + 1, emit));
+    return flatten_step(abcd, bcd, cd, d, t, p0, w, depth + 1, emit);
+}
+
+}  // namespace detail
+
+// Flattens the cubic p0, c1, c2, p3 (device units) within `tolerance` device
+// pixels: calls emit(Point) -> Error for every polyline point after p0, ending
+// with p3. An emit error stops the flattening and is returned. A curve with a
+// non-finite control point is emitted as its end point alone (the recursion
+// could not shrink it).
+template <class Emit>
+[[nodiscard]] Error flatten_curve(Point p0, Point c1, Point c2, Point p3, double tolerance, Emit&& emit,
+                                  const FlattenWindow& window = FlattenWindow{}) noexcept {
+    if ((p0 == c1 && c2 == p3) || !detail::finite_point(p0) || !detail::finite_point(c1) ||
+        !detail::finite_point(c2) || !detail::finite_point(p3))
+        return emit(p3);
+    VOKRI_TRY(detail::flatten_step(p0, c1, c2, p3, tolerance * tolerance, p0, window, 0, emit));
+    return emit(p3);
+}
+
+// PathNotClosed unless every subpath of `path` is closed (an empty Path passes).
+[[nodiscard]] Error check_closed(const Path& path) noexcept;
+
+// Walks `path` into `list` (cleared first, given `scale`), flattening curves
+// with max(tolerance, 0.001). InvalidState for a segment before any move_to;
+// OutOfMemory when the edge array cannot grow.
+[[nodiscard]] Error build_edge_list(const Path& path, double tolerance, double scale, EdgeList& list,
+                                    const FlattenWindow& window = FlattenWindow{}) noexcept;
+
+}  // namespace vokri

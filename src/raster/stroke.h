@@ -1,0 +1,34 @@
+// The stroker's pen and settings, shared by `stroke` and its tests.
+#pragma once
+
+#include <cstdint>
+
+#include "api/error.h"
+#include "common/alloc.h"
+#include "raster/context.h"
+
+namespace vokri {
+
+// One vertex of the pen polygon, in device units: its position relative to
+// the pen centre, the vector from the previous vertex and the vector to the
+// next one.
+struct PenVertex {
+    Point p;
+    Point from_prev;
+    Point to_next;
+};
+
+// More vertices than this are never built: a pen that would need them (a
+// device half-width beyond about 2^24 pixels at tolerance 0.1) is built with
+// this many, which still keeps it within a pixel or so of its ellipse.
+inline constexpr uint32_t kMaxPenVertices = 1u << 16;
+
+// Number of pen vertices for a stroke of `line_width` user units under the
+// linear part of `t` at `tolerance` device pixels.
+uint32_t pen_vertex_count(const Transform& t, double line_width, double tolerance) noexcept;
+
+// Builds the pen into `out` (cleared first).
+[[nodiscard]] Error build_pen(const Transform& t, double line_width, double tolerance,
+                              Buffer<PenVertex>& out) noexcept;
+
+}  // namespace vokri

@@ -1,0 +1,92 @@
+// Painting runs of pixels: fills, the per-pixel direct path and the span
+// compositor that evaluates a chain of operations over 16-pixel planar
+// batches (source-over and dst-in, integer arithmetic).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "surface/surface.h"
+
+namespace vokri {
+
+inline constexpr uint8_t kOpSrcOver = 3;
+inline constexpr uint8_t kOpDstIn = 6;
+
+// One pixel as four 16-bit lanes: red, green, blue, alpha.
+struct WidePixel {
+    uint16_t r = 0, g = 0, b = 0, a = 0;
+    bool operator==(const WidePixel&) const = default;
+};
+
+enum OperandKind : uint8_t { operand_target = 0, operand_pixel = 3 };
+
+struct Operand {
+    uint8_t kind = operand_target;
+    Pixel pixel;  // for operand_pixel
+};
+
+struct Operation {
+    Operand destination;
+    Operand source;
+    uint8_t op = kOpSrcOver;
+};
+
+inline constexpr size_t kBatchPixels = 16;
+
+// 16 pixels in planar form: planes red, green, blue, alpha of 16 lanes.
+struct alignas(32) Batch {
+    uint16_t plane[4][kBatchPixels];
+};
+
+// ⌊x / 255⌋ without division: for 16-bit products (x <= 65025) and for any
+// 32-bit x.
+inline uint32_t div255_product16(uint32_t x) noexcept { return (x * 32897u) >> 23; }
+inline uint32_t div255_product32(uint32_t x) noexcept {
+    return static_cast<uint32_t>((static_cast<uint64_t>(x) * 0x80808081u) >> 39);
+}
+
+// One operation on wide pixels (src_over or dst_in; any other code acts as
+// src_over, the only operator the drawing state carries). Lanes keep their
+// low 8 bits.
+WidePixel composite_pixel(WidePixel dst, WidePixel src, uint8_t op) noexcept;
+
+// Writes `pixel`, converted to the Surface's format, into the run.
+void fill_span(Surface& surface, int64_t x, int64_t y, size_t length, Pixel pixel) noexcept;
+
+// Runs the chain `ops[0..count)` over `target` and stores the last result.
+void composite_span(Span target, const Operation* ops, size_t count) noexcept;
+
+// The run (x, y) .. (x + length - 1, y) fully covered with `source`.
+void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
+               uint8_t precision) noexcept;
+
+// The same run covered with the constant mask value `alpha`.
+void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
+                     uint8_t precision, uint8_t alpha) noexcept;
+
+// Source-over of the constant premultiplied common colour `colour` onto
+// `count` pixels of `format`: the arithmetic of a one-operation chain, picked
+// for the fastest instruction set of the processor.
+void blend_over_constant(uint32_t* pixels, size_t count, uint32_t colour, uint8_t format) noexcept;
+
+// The source scaled by a mask value (the dst_in of a pixel by an alpha8
+// pixel): every channel becomes ⟨channel * mask⟩.
+inline uint32_t scale_colour(uint32_t c, uint32_t mask) noexcept {
+    uint32_t r = div255_product16((c & 0xFF) * mask);
+    uint32_t g = div255_product16(((c >> 8) & 0xFF) * mask);
+    uint32_t b = div255_product16(((c >> 16) & 0xFF) * mask);
+    uint32_t a = div255_product16((c >> 24) * mask);
+    return r | g << 8 | b << 16 | a << 24;
+}
+
+namespace composite_testing {
+enum class Isa : uint8_t { scalar = 0, sse2 = 1, avx2 = 2 };
+bool available(Isa isa) noexcept;
+// composite_span / blend_over_constant forced onto one instruction set.
+void composite_span_with(Isa isa, Span target, const Operation* ops, size_t count) noexcept;
+void blend_over_constant_with(Isa isa, uint32_t* pixels, size_t count, uint32_t colour,
+                              uint8_t format) noexcept;
+}  // namespace composite_testing
+
+}  // namespace vokri
