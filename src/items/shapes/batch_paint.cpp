@@ -61,10 +61,19 @@ Transform compose(const Transform& f, const Transform& b) noexcept {
 
 namespace {
 
-// Overlap of [lo, lo + 1] with [a, b], at least 0.
+// Overlap of [lo, lo + 1] with [a, b], at least 0 (no NaN reaches here).
 inline double overlap(double lo, double a, double b) noexcept {
-    double v = std::fmin(b, lo + 1) - std::fmax(a, lo);
+    double hi = lo + 1;
+    double v = (b < hi ? b : hi) - (a > lo ? a : lo);
     return v > 0 ? v : 0;
+}
+
+inline double at_most_one(double v) noexcept { return v > 1 ? 1.0 : v; }
+
+// ⌊v⌋ for |v| < 2^62, without a library call.
+inline double floor_small(double v) noexcept {
+    int64_t i = static_cast<int64_t>(v);
+    return static_cast<double>(i - (v < static_cast<double>(i)));
 }
 
 // Pixel alpha for a coverage in [0, 1]: 0 when it is below 0.5 after the
@@ -72,8 +81,10 @@ inline double overlap(double lo, double a, double b) noexcept {
 inline uint32_t pixel_alpha(double coverage, uint32_t alpha) noexcept {
     double a = coverage * static_cast<double>(alpha);
     if (!(a >= 0.5)) return 0;
-    double r = round_half_away(a);
-    return r >= 255 ? 255u : static_cast<uint32_t>(r);
+    // Halves away from zero: for a positive value, truncating after adding
+    // the largest double below 0.5 is round_half_away.
+    if (a >= 255) return 255;
+    return static_cast<uint32_t>(a + 0.49999999999999994);
 }
 
 // One row segment [c0, c1] of a box at a constant pixel alpha.
@@ -118,14 +129,14 @@ void paint_box_rgbx(Surface& s, double cx, double cy, double hx, double hy, uint
     for (int64_t y = ir0; y <= ir1; ++y) {
         double oy = overlap(static_cast<double>(y), top, bottom);
         uint32_t* row = s.pixels + y * static_cast<int64_t>(s.width);
-        uint32_t a0 = pixel_alpha(std::fmin(ox0 * oy, 1.0), alpha);
+        uint32_t a0 = pixel_alpha(at_most_one(ox0 * oy), alpha);
         if (a0) row[ic0] = blend_rgbx(row[ic0], colour, a0);
         if (ic1 == ic0) continue;
         if (ic1 > ic0 + 1) {
-            uint32_t ai = pixel_alpha(std::fmin(oy, 1.0), alpha);
+            uint32_t ai = pixel_alpha(at_most_one(oy), alpha);
             if (ai) blend_run(row + ic0 + 1, ic1 - ic0 - 1, colour, ai);
         }
-        uint32_t a1 = pixel_alpha(std::fmin(ox1 * oy, 1.0), alpha);
+        uint32_t a1 = pixel_alpha(at_most_one(ox1 * oy), alpha);
         if (a1) row[ic1] = blend_rgbx(row[ic1], colour, a1);
     }
 }
@@ -143,8 +154,8 @@ struct HairlinePlot {
 
     void plot(int64_t major, double minor, double weight) const noexcept {
         if (!(minor >= 0 && minor < minor_size)) return;
-        weight = clamp(weight, 0.0, 1.0);
-        if (!(weight > 0)) return;
+        if (!(weight > 0)) return;  // NaN included
+        if (weight > 1) weight = 1;
         uint32_t a = pixel_alpha(weight, alpha);
         if (!a) return;
         int64_t m = static_cast<int64_t>(minor);
@@ -220,8 +231,14 @@ void paint_hairline_rgbx(Surface& s, double x0, double y0, double x1, double y1,
     if (last > P.major_size - 1) last = P.major_size - 1;
     if (!(first <= last)) return;
     int64_t i0 = static_cast<int64_t>(first), i1 = static_cast<int64_t>(last);
+    // Walk in the minor range where floor_small is exact; beyond it every
+    // pixel lies off the surface.
     for (int64_t x = i0; x <= i1; ++x) {
-        double fy = std::floor(y), r = y - fy;
+        if (!(y > -1e15 && y < 1e15)) {
+            y += g;
+            continue;
+        }
+        double fy = floor_small(y), r = y - fy;
         P.plot(x, fy, (1 - r) * wd);
         P.plot(x, fy + 1, r * wd);
         y += g;
