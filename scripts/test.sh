@@ -47,10 +47,11 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-fuzz -j"$jobs" --target scene_fuzzer make_corpus
 rm -rf build-fuzz/corpus-fresh build-fuzz/work && mkdir -p build-fuzz/corpus-fresh build-fuzz/work
 build-fuzz/fuzz/make_corpus build-fuzz/corpus-fresh examples/showcase.json
+# A per-input limit of 60 s: a slow sanitized input on a loaded machine is not a hang.
 for target in build-fuzz/fuzz/*_fuzzer; do
   [ "$fuzz_seconds" -gt 0 ] || break
   step "fuzzing $(basename "$target") for $fuzz_seconds s"
-  ASAN_OPTIONS=detect_leaks=1 "$target" -close_fd_mask=2 -timeout=10 -rss_limit_mb=2048 \
+  ASAN_OPTIONS=detect_leaks=1 "$target" -close_fd_mask=2 -timeout=60 -rss_limit_mb=2048 \
     -max_total_time="$fuzz_seconds" -print_final_stats=1 build-fuzz/work fuzz/corpus build-fuzz/corpus-fresh
 done
 step "done"
