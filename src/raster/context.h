@@ -95,6 +95,10 @@ struct DrawContext {
     uint8_t precision = 0;  // integer compositing
     RasterScratch* scratch = nullptr;  // created by the first fill or stroke
     StrokeScratch* stroke_scratch = nullptr;  // created by the first stroke
+    // Outline points of a stroke that lie beyond the Surface are thinned out
+    // (painting is unchanged); tests turn it off to compare against the
+    // full outline.
+    bool cull_outlines = true;
 
     // A context with the frame defaults, painting into `target`.
     DrawContext(Allocator& a, Surface& target) noexcept : allocator(&a), surface(&target) {

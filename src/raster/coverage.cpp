@@ -23,6 +23,17 @@ struct ActiveEdge {
     int32_t pad;
 };
 
+// Edges whose crossings all lie left of the fill box (or all right of it)
+// on every sub-scanline they cross. Their crossings clamp to the box border,
+// where only their number and winding matter, so they are counted per
+// sub-scanline instead of being kept active: a shape much larger than the
+// Surface costs as much as the part of its outline that lies over the box.
+struct FoldCount {
+    int32_t left_winding;  // net winding of the edges left of the box
+    int32_t left_count;    // how many there are
+    int32_t right_count;   // edges right of the box
+};
+
 }  // namespace
 
 struct RasterScratch {
@@ -31,11 +42,13 @@ struct RasterScratch {
     Buffer<uint32_t> bucket_start;  // per sub-scanline of the fill, then a sentinel
     Buffer<uint32_t> bucket_edges;  // edge indices ordered by first sub-scanline
     Buffer<int64_t> spans;          // kept crossings of one sub-scanline
+    Buffer<FoldCount> folds;        // per sub-scanline of the fill, then a sentinel
     Buffer<uint8_t> coverage;       // CoverageRow values
     Buffer<uint8_t> run_lengths;    // CoverageRow run lengths (8, 16 or 32 bits wide)
 
     explicit RasterScratch(Allocator& a) noexcept
-        : edges(a), active(a), bucket_start(a), bucket_edges(a), spans(a), coverage(a), run_lengths(a) {}
+        : edges(a), active(a), bucket_start(a), bucket_edges(a), spans(a), folds(a), coverage(a),
+          run_lengths(a) {}
 };
 
 void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept {
@@ -191,9 +204,53 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         if (s1 > s_last) s1 = s_last;
         return s0 <= s1;
     };
+    const double lo = static_cast<double>(-4), hi = static_cast<double>(job.capacity + 4);
+    const double base_d = static_cast<double>(4 * job.box_start);
+    const int64_t base = 4 * job.box_start;
+    const int64_t cap = job.capacity;
+
+    // Where an edge lies against the box over the sub-scanlines s0..s1 it
+    // crosses: -1 left of it (every crossing at or before column 0), +1
+    // right of it (every crossing at or beyond the box end), 0 otherwise.
+    // The crossing is a monotonic function of the sub-scanline (each step of
+    // its computation rounds monotonically), so its two ends decide.
+    auto side_of = [&](const Edge& e, int64_t s0, int64_t s1) noexcept -> int {
+        const bool down = e.y_last > e.y_first;
+        const ActiveEdge a{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0, 0, 0};
+        const int64_t x0 = crossing_of(a, static_cast<double>(s0) + 0.5, lo + base_d, hi + base_d, base);
+        const int64_t x1 = crossing_of(a, static_cast<double>(s1) + 0.5, lo + base_d, hi + base_d, base);
+        if (x0 <= 0 && x1 <= 0) return -1;
+        if (x0 >= cap && x1 >= cap) return 1;
+        return 0;
+    };
+    VOKRI_TRY(sc.folds.resize(sub_count + 1));
+    FoldCount* folds = sc.folds.data();
+    std::fill(folds, folds + sub_count + 1, FoldCount{0, 0, 0});
+    bool any_folded = false;
+    // Difference counts at s0 and s1 + 1, summed up below.
+    auto fold = [&](int side, const Edge& e, int64_t s0, int64_t s1) noexcept {
+        FoldCount& f0 = folds[s0 - s_first];
+        FoldCount& f1 = folds[s1 - s_first + 1];
+        any_folded = true;
+        if (side > 0) {
+            ++f0.right_count;
+            --f1.right_count;
+            return;
+        }
+        const int32_t w = e.y_last > e.y_first ? -1 : 1;
+        f0.left_winding += w;
+        f1.left_winding -= w;
+        ++f0.left_count;
+        --f1.left_count;
+    };
     for (size_t i = 0; i < edge_count; ++i) {
         int64_t s0 = 0, s1 = 0;
-        if (span_of(edges[i], s0, s1)) ++start[s0 - s_first + 1];
+        if (!span_of(edges[i], s0, s1)) continue;
+        if (const int side = side_of(edges[i], s0, s1)) {
+            fold(side, edges[i], s0, s1);
+            continue;
+        }
+        ++start[s0 - s_first + 1];
     }
     for (size_t k = 1; k <= sub_count; ++k) start[k] += start[k - 1];
     {
@@ -202,16 +259,22 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         // cursor per bucket held in start[k] and restore afterwards.
         for (size_t i = 0; i < edge_count; ++i) {
             int64_t s0 = 0, s1 = 0;
-            if (span_of(edges[i], s0, s1)) order[start[s0 - s_first]++] = static_cast<uint32_t>(i);
+            if (span_of(edges[i], s0, s1) && side_of(edges[i], s0, s1) == 0)
+                order[start[s0 - s_first]++] = static_cast<uint32_t>(i);
         }
         for (size_t k = sub_count; k > 0; --k) start[k] = start[k - 1];
         start[0] = 0;
     }
+    for (size_t k = 1; k <= sub_count; ++k) {
+        folds[k].left_winding += folds[k - 1].left_winding;
+        folds[k].left_count += folds[k - 1].left_count;
+        folds[k].right_count += folds[k - 1].right_count;
+    }
     const size_t bucketed = start[sub_count];
-    if (bucketed == 0) return Error::None;
+    if (bucketed == 0 && !any_folded) return Error::None;
 
     VOKRI_TRY(sc.active.reserve(bucketed));
-    VOKRI_TRY(sc.spans.reserve(bucketed));
+    VOKRI_TRY(sc.spans.reserve(bucketed + 2));
     const size_t width = static_cast<size_t>(job.box_width);
     VOKRI_TRY(sc.coverage.reserve(width));
     size_t len_bytes;
@@ -223,10 +286,6 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
     size_t active_count = 0;
     int64_t* kept = sc.spans.data();
     const uint32_t* order = sc.bucket_edges.data();
-    const double lo = static_cast<double>(-4), hi = static_cast<double>(job.capacity + 4);
-    const double base_d = static_cast<double>(4 * job.box_start);
-    const int64_t base = 4 * job.box_start;
-    const int64_t cap = job.capacity;
     Surface& surface = job.surface;
     DrawContext& ctx = job.ctx;
 
@@ -235,7 +294,9 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         if (active_count == 0) {
             // Skip rows that nothing crosses.
             size_t k = static_cast<size_t>(s_row - s_first);
-            while (k < sub_count && start[k] == start[k + 1]) ++k;
+            while (k < sub_count && start[k] == start[k + 1] && folds[k].left_count == 0 &&
+                   folds[k].right_count == 0)
+                ++k;
             if (k == sub_count) break;
             const int64_t next_row = (s_first + static_cast<int64_t>(k)) >> 2;
             if (next_row > y) {
@@ -254,7 +315,8 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
                 active[active_count++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0,
                                                     down ? -1 : 1, 0};
             }
-            if (active_count == 0) continue;
+            const FoldCount& f = folds[k];
+            if (active_count == 0 && f.left_count == 0 && f.right_count == 0) continue;
             const double v = static_cast<double>(s) + 0.5;
             size_t n = 0;
             for (size_t i = 0; i < active_count; ++i) {
@@ -264,20 +326,28 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
                 active[n++] = e;
             }
             active_count = n;
-            if (n < 2) continue;
+            if (n + (f.left_count != 0) + (f.right_count != 0) < 2) continue;
             sort_active(active, n);
 
-            // Kept crossings under the fill rule, then spans in pairs.
+            // Kept crossings under the fill rule, then spans in pairs. The
+            // folded edges left of the box act as one crossing at its left
+            // border; those right of it close an open span at its right
+            // border (the outlines are closed, so the winding returns to 0
+            // there).
             size_t m = 0;
             if (job.rule == fill_even_odd) {
+                if (f.left_count & 1) kept[m++] = static_cast<int64_t>(lo);
                 for (size_t i = 0; i < n; ++i) kept[m++] = active[i].x;
+                if (f.right_count != 0 && (m & 1)) kept[m++] = static_cast<int64_t>(hi);
             } else {
-                int32_t w = 0;
+                int32_t w = f.left_winding;
+                if (w != 0) kept[m++] = static_cast<int64_t>(lo);
                 for (size_t i = 0; i < n; ++i) {
                     const int32_t before = w;
                     w += active[i].winding;
                     if (before == 0 || w == 0) kept[m++] = active[i].x;
                 }
+                if (f.right_count != 0 && w != 0) kept[m++] = static_cast<int64_t>(hi);
             }
             int64_t prev_end = 0;
             size_t hint = 0;

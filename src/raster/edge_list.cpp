@@ -5,6 +5,11 @@ namespace vokri {
 Error add_edge(EdgeList& list, Point p0, Point p1) noexcept {
     const double s = list.scale;
     const double X0 = p0.x * s, Y0 = p0.y * s, X1 = p1.x * s, Y1 = p1.y * s;
+    // A point that is not finite has no place on the Surface; the list is
+    // marked so that nothing of it is painted (dropping only this edge would
+    // leave its polygon open).
+    if (!std::isfinite(X0) || !std::isfinite(X1) || !std::isfinite(Y0) || !std::isfinite(Y1))
+        list.non_finite = true;
     double top, bottom, x_top, dxdy;
     if (Y1 > Y0) {
         top = Y0;
@@ -17,13 +22,11 @@ Error add_edge(EdgeList& list, Point p0, Point p1) noexcept {
         x_top = X1;
         dxdy = (X0 - X1) / (Y0 - Y1);
     } else {
-        return Error::None;  // horizontal or NaN
+        return Error::None;  // horizontal, or NaN
     }
     VOKRI_TRY(list.edges.grow_for(1));
     const double lo = X0 < X1 ? X0 : X1;
     const double hi = X0 < X1 ? X1 : X0;
-    if (!std::isfinite(X0) || !std::isfinite(X1) || !std::isfinite(Y0) || !std::isfinite(Y1))
-        list.non_finite = true;
     if (list.edges.empty()) {
         list.y_min = top;
         list.y_max = bottom;

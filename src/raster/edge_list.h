@@ -46,8 +46,14 @@ struct EdgeList {
 };
 
 // Appends the edge from p0 to p1 (device units, multiplied by the list's
-// scale). Horizontal segments and segments with a NaN y add nothing.
+// scale). Horizontal segments add nothing; a point that is not finite after
+// scaling marks the list as non_finite.
 [[nodiscard]] Error add_edge(EdgeList& list, Point p0, Point p1) noexcept;
+
+// Halvings after which a piece counts as flat. A piece reaches this depth
+// only when the curve's device extent exceeds about 0.1 * 4^40 pixels; the
+// bound keeps the work finite for any finite input.
+inline constexpr int kMaxFlattenDepth = 40;
 
 // A device-space rectangle outside of which the flattener may take a curve
 // piece as flat: a piece whose four control points all lie on the far side of
@@ -60,6 +66,7 @@ struct EdgeList {
 // at least their half width.
 struct FlattenWindow {
     double x0 = -HUGE_VAL, y0 = -HUGE_VAL, x1 = HUGE_VAL, y1 = HUGE_VAL;
+    int max_depth = kMaxFlattenDepth;
 
     bool outside(const Point& a, const Point& b, const Point& c, const Point& d) const noexcept {
         return (a.x <= x0 && b.x <= x0 && c.x <= x0 && d.x <= x0) ||
@@ -68,11 +75,6 @@ struct FlattenWindow {
                (a.y >= y1 && b.y >= y1 && c.y >= y1 && d.y >= y1);
     }
 };
-
-// Halvings after which a piece counts as flat. A piece reaches this depth
-// only when the curve's device extent exceeds about 0.1 * 2^40 pixels; the
-// bound keeps the work finite for any finite input.
-inline constexpr int kMaxFlattenDepth = 40;
 
 namespace detail {
 
@@ -109,7 +111,7 @@ Error flatten_step(const Point& a, const Point& b, const Point& c, const Point& 
     double err = control_error(a, b, d);
     double ec = control_error(a, c, d);
     if (ec > err) err = ec;
-    if (t > err || depth >= kMaxFlattenDepth || w.outside(a, b, c, d)) {
+    if (t > err || depth >= w.max_depth || w.outside(a, b, c, d)) {
         if (!(a == p0)) return emit(a);
         return Error::None;
     }

@@ -58,6 +58,9 @@ struct Settings {
     double half_width;
     double tolerance;
     uint8_t line_join;
+    // Beyond these bounds (outline units, the Surface widened by two pixels)
+    // an outline point is outside the Surface; cull off: infinite bounds.
+    double cull_x0, cull_y0, cull_x1, cull_y1;
 };
 
 // One segment widened: device end points, directions and the offset to the
@@ -190,7 +193,38 @@ private:
     }
 
     Error push(Buffer<Point>& list, Point p) noexcept {
-        return list.push_back(Point{p.x * kScale, p.y * kScale});
+        const Point q{p.x * kScale, p.y * kScale};
+        if (thin_out(list, q)) return Error::None;
+        return list.push_back(q);
+    }
+
+    // The borders of the Surface that `p` lies beyond, one bit each; none for
+    // a point that is not finite (it must reach the edge list as it is).
+    // Left and right, the margin grows with |x| so that the rounding of an
+    // edge's crossing (a few units in the last place of its x coordinates)
+    // never carries it onto the Surface; above and below, whether an edge
+    // crosses a sample line is an exact comparison.
+    unsigned outside_code(Point p) const noexcept {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return 0;
+        const double slack = std::fabs(p.x) * 0x1p-40;
+        return (p.x < s_.cull_x0 - slack ? 1u : 0u) | (p.x > s_.cull_x1 + slack ? 2u : 0u) |
+               (p.y < s_.cull_y0 ? 4u : 0u) | (p.y > s_.cull_y1 ? 8u : 0u);
+    }
+
+    // When the last two points of `list` and q all lie beyond the same
+    // border of the Surface, the last point is replaced by q. A chain of
+    // points beyond one border crosses every sample line of the Surface with
+    // the same net winding as its chord, on the same side of every sample,
+    // so the painted pixels stay the same while a huge outline (a pen far
+    // larger than the Surface) keeps only its points near the Surface. The
+    // first point of a list is never the middle of a chain: a closed
+    // subpath's polygon starts after it.
+    bool thin_out(Buffer<Point>& list, Point q) const noexcept {
+        const size_t n = list.size();
+        if (n < 3) return false;
+        if ((outside_code(list[n - 2]) & outside_code(list[n - 1]) & outside_code(q)) == 0) return false;
+        list[n - 1] = q;
+        return true;
     }
 
     // A further point of the subpath; equal consecutive points are ignored.
@@ -289,7 +323,8 @@ private:
             size_t step = reverse ? count - 1 - j : j;
             size_t i = (first + step) % n;
             Point v = add(w, pen_[i].p);
-            list.push_unchecked(Point{v.x * kScale, v.y * kScale});
+            const Point q{v.x * kScale, v.y * kScale};
+            if (!thin_out(list, q)) list.push_unchecked(q);
         }
         return Error::None;
     }
@@ -379,11 +414,24 @@ double pen_major_axis(const Transform& t, double line_width) noexcept {
 }
 }  // namespace
 
-uint32_t pen_vertex_count(const Transform& t, double line_width, double tolerance) noexcept {
-    double a = pen_major_axis(t, line_width);
+namespace {
+// The vertex count before the cap; NaN for a pen of NaN size.
+double uncapped_vertex_count(double a, double tolerance) noexcept {
     if (tolerance >= 4 * a) return 1;
     if (tolerance >= a) return 4;
-    double n = std::ceil(kTwoPi / std::acos(1 - tolerance / a));
+    return std::ceil(kTwoPi / std::acos(1 - tolerance / a));
+}
+}  // namespace
+
+bool pen_is_capped(const Transform& t, double line_width, double tolerance) noexcept {
+    return !(uncapped_vertex_count(pen_major_axis(t, line_width), tolerance) <=
+             static_cast<double>(kMaxPenVertices));
+}
+
+uint32_t pen_vertex_count(const Transform& t, double line_width, double tolerance) noexcept {
+    double a = pen_major_axis(t, line_width);
+    double n = uncapped_vertex_count(a, tolerance);
+    if (n == 1) return 1;
     if (!(n <= static_cast<double>(kMaxPenVertices))) return kMaxPenVertices;  // also NaN
     uint32_t k = static_cast<uint32_t>(n);
     if (k < 4) k = 4;
@@ -451,12 +499,22 @@ Error stroke(DrawContext& ctx) noexcept {
     s.line_width = std::fmax(width, kMinLineWidth);
     s.half_width = s.line_width / 2;
     s.tolerance = std::fmax(ctx.tolerance, 0.001);
+    if (ctx.cull_outlines) {
+        s.cull_x0 = -2 * kScale;
+        s.cull_y0 = -2 * kScale;
+        s.cull_x1 = (static_cast<double>(ctx.surface->width) + 2) * kScale;
+        s.cull_y1 = (static_cast<double>(ctx.surface->height) + 2) * kScale;
+    } else {
+        s.cull_x0 = s.cull_y0 = -HUGE_VAL;
+        s.cull_x1 = s.cull_y1 = HUGE_VAL;
+    }
 
     // Curve pieces farther outside the Surface than any outline point can
     // reach from its centre line (a miter reaches miter_limit half widths)
     // may be flattened as chords.
     double reach = pen_major_axis(t, s.line_width) * std::fmax(s.miter_limit, 1.0) + 1.0;
     FlattenWindow window = surface_window(ctx, reach);
+    if (pen_is_capped(t, s.line_width, s.tolerance)) window.max_depth = kCappedPenFlattenDepth;
 
     Allocator& alloc = *ctx.allocator;
     if (!ctx.stroke_scratch) {

@@ -330,14 +330,14 @@ std::vector<int> reference_coverage(const EdgeList& l, int W, int H, uint8_t rul
     return cov;
 }
 
-}  // namespace
-
-TEST(Fill, MatchesTheDenseDefinitionOnRandomPolygons) {
-    std::mt19937 rng(12345);
-    std::uniform_real_distribution<double> coord(-8, 40);
+// Random polygons with coordinates in [lo, hi] on a 33 x 29 Surface, filled
+// and compared pixel by pixel with the dense definition.
+void check_random_polygons(uint32_t seed, double lo, double hi, int trials) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coord(lo, hi);
     std::uniform_int_distribution<int> npts(3, 12);
     const uint32_t sources[] = {0xFF3366CCu, 0x80402010u, 0x00000000u};
-    for (int trial = 0; trial < 400; ++trial) {
+    for (int trial = 0; trial < trials; ++trial) {
         const int W = 33, H = 29;
         const uint8_t rule = static_cast<uint8_t>(trial & 1);
         const uint32_t src = sources[trial % 3];
@@ -387,6 +387,17 @@ TEST(Fill, MatchesTheDenseDefinitionOnRandomPolygons) {
             ASSERT_EQ(c.px[i], expect) << "trial " << trial << " pixel " << i % W << "," << i / W << " cov " << k;
         }
     }
+}
+
+}  // namespace
+
+TEST(Fill, MatchesTheDenseDefinitionOnRandomPolygons) { check_random_polygons(12345, -8, 40, 400); }
+
+// Most edges of these lie wholly left or right of the fill box on the rows
+// they cross, where the rasterizer only counts them.
+TEST(Fill, MatchesTheDenseDefinitionOnPolygonsMuchLargerThanTheSurface) {
+    check_random_polygons(777, -400, 440, 300);
+    check_random_polygons(778, -1e9, 1e9, 100);
 }
 
 TEST(Fill, ScratchIsReusedAcrossFills) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <limits>
 #include <vector>
 
@@ -315,4 +316,95 @@ TEST(Stroke, ReusedPenMatchesAFreshOne) {
     reused.clear();
     curve(reused, 5);  // and the kept pen of width 5 gives the same pixels
     EXPECT_EQ(reused.px, fresh.px);
+}
+
+namespace {
+
+// A random open or closed path of lines and curves with coordinates in
+// [lo, hi], stroked under `t` with outline thinning on and off.
+void check_thinning(std::mt19937& rng, double lo, double hi, const Transform& t, double width) {
+    Canvas thin(24, 20), full(24, 20);
+    full.ctx.cull_outlines = false;
+    std::uniform_real_distribution<double> coord(lo, hi);
+    std::uniform_int_distribution<int> npts(2, 9);
+    const uint8_t join = static_cast<uint8_t>(rng() % 3);
+    const bool closed = rng() % 2;
+    double pts[9][6];
+    const int n = npts(rng);
+    for (auto& p : pts)
+        for (double& v : p) v = coord(rng);
+    for (Canvas* c : {&thin, &full}) {
+        c->ctx.set_transform(t);
+        c->ctx.line_width = width;
+        c->ctx.line_join = join;
+        ASSERT_EQ(c->ctx.path.move_to(pts[0][0], pts[0][1]), Error::None);
+        for (int i = 1; i < n; ++i) {
+            if (i % 3 == 2)
+                ASSERT_EQ(c->ctx.path.curve_to(pts[i][0], pts[i][1], pts[i][2], pts[i][3], pts[i][4], pts[i][5]),
+                          Error::None);
+            else
+                ASSERT_EQ(c->ctx.path.line_to(pts[i][0], pts[i][1]), Error::None);
+        }
+        if (closed) {
+            ASSERT_EQ(c->ctx.path.close_path(), Error::None);
+        }
+        ASSERT_EQ(stroke(c->ctx), Error::None);
+    }
+    ASSERT_EQ(thin.px, full.px) << "join " << int(join) << " width " << width << " closed " << closed;
+}
+
+}  // namespace
+
+// Outline points beyond the Surface are thinned out; the painted pixels stay
+// those of the full outline, for wide and thin pens, near and far paths and
+// skewed transforms.
+TEST(Stroke, ThinnedOutlinesPaintLikeFullOnes) {
+    std::mt19937 rng(2024);
+    const Transform skew{1.5, 0.4, -0.3, 0.8, 3, -2};
+    const double widths[] = {0.5, 3, 17, 60, 400};
+    for (int trial = 0; trial < 150; ++trial) {
+        const double w = widths[trial % 5];
+        check_thinning(rng, -60, 84, Transform{}, w);
+        check_thinning(rng, -300, 300, skew, w);
+        check_thinning(rng, -1e7, 1e7, Transform{}, w * 1e4);
+    }
+}
+
+// A pen far wider than anything on the Surface (beyond the pen vertex cap):
+// the work stays bounded by the Path, and the Surface lies wholly inside or
+// wholly outside the stroke.
+TEST(Stroke, PensBeyondTheVertexCap) {
+    // A circle of radius 1e15 pixels (1e6 user units at 1e9 pixels a unit)
+    // stroked 1e15 pixels wide around the Surface: the Surface is in the hole
+    // of the ring.
+    Canvas c(32, 24);
+    const Transform view{1e9, 0, 0, 1e9, 16, 12};
+    ASSERT_TRUE(pen_is_capped(view, 1e6, 0.1));
+    EXPECT_FALSE(pen_is_capped(Transform{}, 2e6, 0.1));
+    c.ctx.set_transform(view);
+    const double r = 1e6, k = 0.5522847498307936 * r;
+    c.ctx.line_width = r;
+    ASSERT_EQ(c.ctx.path.move_to(r, 0), Error::None);
+    ASSERT_EQ(c.ctx.path.curve_to(r, k, k, r, 0, r), Error::None);
+    ASSERT_EQ(c.ctx.path.curve_to(-k, r, -r, k, -r, 0), Error::None);
+    ASSERT_EQ(c.ctx.path.curve_to(-r, -k, -k, -r, 0, -r), Error::None);
+    ASSERT_EQ(c.ctx.path.curve_to(k, -r, r, -k, r, 0), Error::None);
+    ASSERT_EQ(c.ctx.path.close_path(), Error::None);
+    ASSERT_EQ(stroke(c.ctx), Error::None);
+    EXPECT_EQ(c.painted(), 0);
+    // Three times as wide: the ring covers its centre, and every pixel.
+    c.ctx.line_width = 3 * r;
+    ASSERT_EQ(stroke(c.ctx), Error::None);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) ASSERT_EQ(c.alpha(x, y), 255u) << x << "," << y;
+    // A zig-zag polyline with reversals, each a half turn of the full pen.
+    c.clear();
+    c.ctx.path.reset();
+    c.ctx.set_transform(Transform{});
+    c.ctx.line_width = 1e30;
+    ASSERT_EQ(c.ctx.path.move_to(-1e6, 12), Error::None);
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(c.ctx.path.line_to(i % 2 ? -1e6 : 1e6, 12 + (i % 7)), Error::None);
+    ASSERT_EQ(stroke(c.ctx), Error::None);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) ASSERT_EQ(c.alpha(x, y), 255u) << x << "," << y;
 }
