@@ -97,7 +97,10 @@ public:
         if (need <= cap_) return Error::None;
         size_t next = cap_ < 8 ? 16 : cap_ + cap_ / 2;
         if (next < need) next = need;
-        return reserve(next);
+        // Near the allocation cap the geometric step may be refused where
+        // the room asked for is not.
+        if (reserve(next) == Error::None) return Error::None;
+        return next > need ? reserve(need) : Error::OutOfMemory;
     }
 
     [[nodiscard]] Error push_back(const T& v) noexcept {

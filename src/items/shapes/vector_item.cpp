@@ -16,6 +16,9 @@ Error build_vector_path(Path& path, const VectorShape& s, const Transform& t) no
     for (size_t k = 0; k < s.subpath_count; ++k) {
         uint32_t end = s.subpath_ends[k];
         if (end <= start || end > s.segment_count) return Error::InvalidVector;
+        // Room for the subpath's nodes at once: a subpath too long for
+        // memory fails here, not after gigabytes of growth.
+        VOKRI_TRY(path.nodes.grow_for(size_t{end - start} + 2));
         double x, y, x1, y1, x2, y2;
         t.apply(s.segments[start].x0, s.segments[start].y0, x, y);
         VOKRI_TRY(path.move_to(x, y));
