@@ -5,8 +5,9 @@
 #      (LeakSanitizer included);
 #   3. runs the threading tests and a fast subset under ThreadSanitizer;
 #   4. builds the libFuzzer targets with clang and fuzzes each target for a
-#      minute from the committed seed corpus plus one generated afresh from the
-#      current sample scenes and showcase.
+#      minute from the committed seed corpus and past findings
+#      (fuzz/regressions) plus a corpus generated afresh from the current
+#      sample scenes and showcase.
 # Each step prints its start time; the whole run takes well under 30 minutes
 # on two cores.
 # VOKRI_FUZZ_SECONDS sets the fuzzing time per target (default 60; 0 skips it).
@@ -52,6 +53,7 @@ for target in build-fuzz/fuzz/*_fuzzer; do
   [ "$fuzz_seconds" -gt 0 ] || break
   step "fuzzing $(basename "$target") for $fuzz_seconds s"
   ASAN_OPTIONS=detect_leaks=1 "$target" -close_fd_mask=2 -timeout=60 -rss_limit_mb=2048 \
-    -max_total_time="$fuzz_seconds" -print_final_stats=1 build-fuzz/work fuzz/corpus build-fuzz/corpus-fresh
+    -max_total_time="$fuzz_seconds" -print_final_stats=1 build-fuzz/work fuzz/corpus fuzz/regressions \
+    build-fuzz/corpus-fresh
 done
 step "done"
