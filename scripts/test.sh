@@ -4,10 +4,10 @@
 #   2. runs every test again under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (LeakSanitizer included);
 #   3. runs the threading tests and a fast subset under ThreadSanitizer;
-#   4. builds the libFuzzer targets with clang and fuzzes each target for a
-#      minute from the committed seed corpus and past findings
-#      (fuzz/regressions) plus a corpus generated afresh from the current
-#      sample scenes and showcase.
+#   4. builds the libFuzzer targets with clang and fuzzes each for a minute:
+#      the Scene target from the committed seed corpus, past findings
+#      (fuzz/regressions) and a corpus generated afresh from the current
+#      sample scenes and showcase; the scene-file target from the examples.
 # Each step prints its start time; the whole run takes well under 30 minutes
 # on two cores.
 # VOKRI_FUZZ_SECONDS sets the fuzzing time per target (default 60; 0 skips it).
@@ -45,15 +45,21 @@ step "fuzz targets (clang, libFuzzer, ASan + UBSan)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKRI_BUILD_FUZZ=ON \
   -DVOKRI_SANITIZE=address,undefined -DVOKRI_BUILD_TESTS=OFF -DVOKRI_BUILD_BENCH=OFF \
   -DVOKRI_BUILD_TOOLS=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target scene_fuzzer make_corpus
-rm -rf build-fuzz/corpus-fresh build-fuzz/work && mkdir -p build-fuzz/corpus-fresh build-fuzz/work
+cmake --build build-fuzz -j"$jobs" --target scene_fuzzer scene_file_fuzzer make_corpus
+rm -rf build-fuzz/corpus-fresh build-fuzz/work-* && mkdir -p build-fuzz/corpus-fresh
 build-fuzz/fuzz/make_corpus build-fuzz/corpus-fresh examples/showcase.json
-# A per-input limit of 60 s: a slow sanitized input on a loaded machine is not a hang.
-for target in build-fuzz/fuzz/*_fuzzer; do
-  [ "$fuzz_seconds" -gt 0 ] || break
-  step "fuzzing $(basename "$target") for $fuzz_seconds s"
-  ASAN_OPTIONS=detect_leaks=1 "$target" -close_fd_mask=2 -timeout=60 -rss_limit_mb=2048 \
-    -max_total_time="$fuzz_seconds" -print_final_stats=1 build-fuzz/work fuzz/corpus fuzz/regressions \
-    build-fuzz/corpus-fresh
-done
+# The seed corpora of each target (the first directory collects what the run
+# adds). A per-input limit of 60 s: a slow sanitized input on a loaded machine
+# is not a hang.
+fuzz() {
+  local target=$1
+  shift
+  [ "$fuzz_seconds" -gt 0 ] || return 0
+  step "fuzzing $target for $fuzz_seconds s"
+  mkdir -p "build-fuzz/work-$target"
+  ASAN_OPTIONS=detect_leaks=1 "build-fuzz/fuzz/$target" -close_fd_mask=2 -timeout=60 -rss_limit_mb=2048 \
+    -max_total_time="$fuzz_seconds" -print_final_stats=1 "build-fuzz/work-$target" "$@"
+}
+fuzz scene_fuzzer fuzz/corpus fuzz/regressions build-fuzz/corpus-fresh
+fuzz scene_file_fuzzer -dict=fuzz/scene_file.dict examples
 step "done"

@@ -145,11 +145,15 @@ struct FillJob {
     int64_t first_row, last_row;
 };
 
+// The crossing rounded half away from zero, clamped to [lo, hi] (integers).
+// Crossings beyond the box are all clipped alike; saturating them keeps the
+// integer conversion defined (NaN cannot occur for finite edges but is sent
+// to the left border). The clamp comes before the truncation that finishes
+// the rounding: with integer bounds both orders give the same value, and the
+// conversion to int64 then truncates by itself.
 inline int64_t crossing_of(const ActiveEdge& e, double v, double lo, double hi, int64_t base) noexcept {
-    double x = round_half_away(e.x_top + (v - e.top) * e.dxdy);
-    // Crossings beyond the box are all clipped alike; saturating them keeps
-    // the integer conversion defined (NaN cannot occur for finite edges but
-    // is sent to the left border).
+    double x = e.x_top + (v - e.top) * e.dxdy;
+    x += std::copysign(0.49999999999999994, x);
     if (!(x > lo)) x = lo;
     if (x > hi) x = hi;
     return static_cast<int64_t>(x) - base;
@@ -321,9 +325,9 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
             size_t n = 0;
             for (size_t i = 0; i < active_count; ++i) {
                 if (active[i].s_end < s) continue;
-                ActiveEdge e = active[i];
-                e.x = crossing_of(e, v, lo + base_d, hi + base_d, base);
-                active[n++] = e;
+                if (n != i) active[n] = active[i];
+                active[n].x = crossing_of(active[n], v, lo + base_d, hi + base_d, base);
+                ++n;
             }
             active_count = n;
             if (n + (f.left_count != 0) + (f.right_count != 0) < 2) continue;

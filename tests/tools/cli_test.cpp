@@ -125,6 +125,12 @@ TEST(SceneJson, CommentsAreIgnored) {
     EXPECT_EQ(s.shapes.size(), 1u);
 }
 
+TEST(SceneJson, NumbersBeyondTheDoubleRangeAreSceneErrors) {
+    EXPECT_EQ(error_of(R"({"width": 2, "height": 2, "scale": 1e400})"), "number overflow parsing '1e400'");
+    EXPECT_EQ(error_of(R"({"width": 2, "height": 2, "scale": 1, "_c": -1e99999})"),
+              "number overflow parsing '-1e99999'");
+}
+
 TEST(SceneJson, DeepNestingIsRefusedBeforeParsing) {
     std::string text = R"({"width": 2, "height": 2, "scale": 1, "x": )" + std::string(100000, '[');
     EXPECT_EQ(error_of(text), "nested deeper than 64 levels at line 1");

@@ -905,7 +905,9 @@ Scene parse_scene_text(const std::string& text, const ParseOptions& options) {
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // A syntax error, or a number beyond the range of a double
+        // ("number overflow parsing '1e400'").
         std::string what = e.what();
         // Drop the library's "[json.exception.parse_error.101] " tag.
         if (auto pos = what.find("] "); what.starts_with("[json.exception") && pos != std::string::npos)
