@@ -227,9 +227,14 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         if (x0 >= cap && x1 >= cap) return 1;
         return 0;
     };
-    VOKRI_TRY(sc.folds.resize(sub_count + 1));
-    FoldCount* folds = sc.folds.data();
-    std::fill(folds, folds + sub_count + 1, FoldCount{0, 0, 0});
+    // Only a list that reaches beyond the box's sides can have such edges.
+    const bool may_fold = list.x_min < base_d || list.x_max > base_d + static_cast<double>(cap);
+    FoldCount* folds = nullptr;
+    if (may_fold) {
+        VOKRI_TRY(sc.folds.resize(sub_count + 1));
+        folds = sc.folds.data();
+        std::fill(folds, folds + sub_count + 1, FoldCount{0, 0, 0});
+    }
     bool any_folded = false;
     // Difference counts at s0 and s1 + 1, summed up below.
     auto fold = [&](int side, const Edge& e, int64_t s0, int64_t s1) noexcept {
@@ -250,9 +255,11 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
     for (size_t i = 0; i < edge_count; ++i) {
         int64_t s0 = 0, s1 = 0;
         if (!span_of(edges[i], s0, s1)) continue;
-        if (const int side = side_of(edges[i], s0, s1)) {
-            fold(side, edges[i], s0, s1);
-            continue;
+        if (may_fold) {
+            if (const int side = side_of(edges[i], s0, s1)) {
+                fold(side, edges[i], s0, s1);
+                continue;
+            }
         }
         ++start[s0 - s_first + 1];
     }
@@ -263,13 +270,13 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         // cursor per bucket held in start[k] and restore afterwards.
         for (size_t i = 0; i < edge_count; ++i) {
             int64_t s0 = 0, s1 = 0;
-            if (span_of(edges[i], s0, s1) && side_of(edges[i], s0, s1) == 0)
+            if (span_of(edges[i], s0, s1) && !(any_folded && side_of(edges[i], s0, s1) != 0))
                 order[start[s0 - s_first]++] = static_cast<uint32_t>(i);
         }
         for (size_t k = sub_count; k > 0; --k) start[k] = start[k - 1];
         start[0] = 0;
     }
-    for (size_t k = 1; k <= sub_count; ++k) {
+    for (size_t k = 1; any_folded && k <= sub_count; ++k) {
         folds[k].left_winding += folds[k - 1].left_winding;
         folds[k].left_count += folds[k - 1].left_count;
         folds[k].right_count += folds[k - 1].right_count;
@@ -298,8 +305,8 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         if (active_count == 0) {
             // Skip rows that nothing crosses.
             size_t k = static_cast<size_t>(s_row - s_first);
-            while (k < sub_count && start[k] == start[k + 1] && folds[k].left_count == 0 &&
-                   folds[k].right_count == 0)
+            while (k < sub_count && start[k] == start[k + 1] &&
+                   !(any_folded && (folds[k].left_count != 0 || folds[k].right_count != 0)))
                 ++k;
             if (k == sub_count) break;
             const int64_t next_row = (s_first + static_cast<int64_t>(k)) >> 2;
@@ -319,7 +326,7 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
                 active[active_count++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0,
                                                     down ? -1 : 1, 0};
             }
-            const FoldCount& f = folds[k];
+            const FoldCount f = any_folded ? folds[k] : FoldCount{0, 0, 0};
             if (active_count == 0 && f.left_count == 0 && f.right_count == 0) continue;
             const double v = static_cast<double>(s) + 0.5;
             size_t n = 0;

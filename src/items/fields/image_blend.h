@@ -55,6 +55,36 @@ inline int64_t floor_to_int(double x) noexcept {
     return static_cast<double>(i) > x ? i - 1 : i;
 }
 
+// The four texels of the bilinear footprint whose top-left texel is (i, j):
+// t[0] = (i, j), t[1] = (i + 1, j), t[2] = (i, j + 1), t[3] = (i + 1, j + 1).
+// Texels outside the raster are transparent: all bytes zero give a zero
+// contribution, the same as leaving them out of the sum. Requires
+// -1 <= i <= width and -1 <= j <= height.
+inline void load_footprint(const Raster& r, int64_t i, int64_t j, uint32_t t[4]) noexcept {
+    const int64_t w = r.width, h = r.height;
+    const size_t stride = static_cast<size_t>(r.width) * 4;
+    t[0] = t[1] = t[2] = t[3] = 0;
+    if (i >= 0 && i + 1 < w && j >= 0 && j + 1 < h) {
+        const uint8_t* p = r.pixels + static_cast<size_t>(j) * stride + static_cast<size_t>(i) * 4;
+        t[0] = load_u32(p);
+        t[1] = load_u32(p + 4);
+        t[2] = load_u32(p + stride);
+        t[3] = load_u32(p + stride + 4);
+        return;
+    }
+    const bool c0 = i >= 0 && i < w, c1 = i + 1 >= 0 && i + 1 < w;
+    if (j >= 0 && j < h) {
+        const uint8_t* row0 = r.pixels + static_cast<size_t>(j) * stride;
+        if (c0) t[0] = load_u32(row0 + static_cast<size_t>(i) * 4);
+        if (c1) t[1] = load_u32(row0 + static_cast<size_t>(i + 1) * 4);
+    }
+    if (j + 1 >= 0 && j + 1 < h) {
+        const uint8_t* row1 = r.pixels + static_cast<size_t>(j + 1) * stride;
+        if (c0) t[2] = load_u32(row1 + static_cast<size_t>(i) * 4);
+        if (c1) t[3] = load_u32(row1 + static_cast<size_t>(i + 1) * 4);
+    }
+}
+
 // Bilinear sample at (u, v) in raster pixel space (pixel (i, j) centred at
 // (i + 0.5, j + 0.5)); texels outside the raster count as transparent.
 // Requires -0.5 <= u <= width + 0.5 and -0.5 <= v <= height + 0.5.
@@ -63,30 +93,9 @@ inline Sample sample_bilinear(const Raster& r, double u, double v) noexcept {
     // -1 <= i <= width and -1 <= j <= height by the caller's bounds.
     const int64_t i = floor_to_int(uu), j = floor_to_int(vv);
     const double fx = uu - static_cast<double>(i), fy = vv - static_cast<double>(j);
-    const int64_t w = r.width, h = r.height;
-    uint32_t t00 = 0, t10 = 0, t01 = 0, t11 = 0;
-    const size_t stride = static_cast<size_t>(r.width) * 4;
-    if (i >= 0 && i + 1 < w && j >= 0 && j + 1 < h) {
-        const uint8_t* p = r.pixels + static_cast<size_t>(j) * stride + static_cast<size_t>(i) * 4;
-        t00 = load_u32(p);
-        t10 = load_u32(p + 4);
-        t01 = load_u32(p + stride);
-        t11 = load_u32(p + stride + 4);
-    } else {
-        // A texel outside the raster is transparent: all bytes zero give a
-        // zero contribution, the same as leaving it out of the sum.
-        const bool c0 = i >= 0 && i < w, c1 = i + 1 >= 0 && i + 1 < w;
-        if (j >= 0 && j < h) {
-            const uint8_t* row0 = r.pixels + static_cast<size_t>(j) * stride;
-            if (c0) t00 = load_u32(row0 + static_cast<size_t>(i) * 4);
-            if (c1) t10 = load_u32(row0 + static_cast<size_t>(i + 1) * 4);
-        }
-        if (j + 1 >= 0 && j + 1 < h) {
-            const uint8_t* row1 = r.pixels + static_cast<size_t>(j + 1) * stride;
-            if (c0) t01 = load_u32(row1 + static_cast<size_t>(i) * 4);
-            if (c1) t11 = load_u32(row1 + static_cast<size_t>(i + 1) * 4);
-        }
-    }
+    uint32_t tex[4];
+    load_footprint(r, i, j, tex);
+    const uint32_t t00 = tex[0], t10 = tex[1], t01 = tex[2], t11 = tex[3];
     const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy, w11 = fx * fy;
     const double a00 = kAlpha.t[t00 >> 24], a10 = kAlpha.t[t10 >> 24];
     const double a01 = kAlpha.t[t01 >> 24], a11 = kAlpha.t[t11 >> 24];
@@ -101,6 +110,5 @@ inline Sample sample_bilinear(const Raster& r, double u, double v) noexcept {
     out.a = w00 * a00 + w10 * a10 + w01 * a01 + w11 * a11;
     return out;
 }
-
 
 }  // namespace vokri::image

@@ -5,16 +5,14 @@
 
 #include "common/numeric.h"
 #include "items/fields/image_blend.h"
+#include "items/fields/image_resample.h"
 #include "scene/drawers.h"
 
 namespace vokri {
 
 namespace {
 
-// The raster-space to pixel-space map: pixel = A * (u, v) + t.
-struct Placement {
-    double xx, xy, yx, yy, tx, ty;
-};
+using image::Placement;
 
 // The three steps of the placement for one raster point: local, user, pixel.
 void forward(const ImageRecord& rec, const FrameView& view, double sx, double sy, double u, double v,
@@ -44,46 +42,6 @@ bool is_exact(const ImageRecord& rec, const FrameView& view, const Placement& p)
     return rec.width == view.width && rec.height == view.height && std::fabs(p.xx - 1) <= 1e-9 &&
            std::fabs(p.yy - 1) <= 1e-9 && std::fabs(p.xy) <= 1e-9 && std::fabs(p.yx) <= 1e-9 &&
            std::fabs(p.tx) <= 1e-9 && std::fabs(p.ty) <= 1e-9;
-}
-
-// round_half_away(clamp(v, 0, 255)) as a byte: on the clamped, non-negative
-// value the truncation is the conversion itself (both zeros give 0).
-inline uint32_t round_byte(double v) noexcept {
-    return static_cast<uint32_t>(clamp(v, 0.0, 255.0) + 0.49999999999999994);
-}
-
-// Pixel columns [x0, x1) of rows [y0, y1), inverse-mapped and sampled.
-template <bool Rgba>
-void resample(const image::Raster& raster, const Placement& p, double op, Surface& target, int64_t x0,
-              int64_t x1, int64_t y0, int64_t y1) noexcept {
-    const double det = p.xx * p.yy - p.xy * p.yx;
-    const double ia = p.yy / det, ib = -p.xy / det, ic = -p.yx / det, id = p.xx / det;
-    const double u_max = static_cast<double>(raster.width) + 0.5;
-    const double v_max = static_cast<double>(raster.height) + 0.5;
-    for (int64_t y = y0; y < y1; ++y) {
-        // The row's share of the inverse map, the same products for every
-        // pixel of the row.
-        const double dy = (static_cast<double>(y) + 0.5) - p.ty;
-        const double u_row = ib * dy, v_row = id * dy;
-        uint32_t* row = target.row(static_cast<int32_t>(y));
-        for (int64_t x = x0; x < x1; ++x) {
-            const double dx = (static_cast<double>(x) + 0.5) - p.tx;
-            const double u = ia * dx + u_row;
-            const double v = ic * dx + v_row;
-            if (!(u >= -0.5 && u <= u_max && v >= -0.5 && v <= v_max)) continue;
-            const image::Sample s = image::sample_bilinear(raster, u, v);
-            if (!(s.a > 0)) continue;
-            const double opa = op * s.a;
-            const double k = 1 - opa;
-            const uint32_t d = row[x];
-            uint32_t out = round_byte(op * s.c0 + k * static_cast<double>(d & 0xFF)) |
-                           round_byte(op * s.c1 + k * static_cast<double>((d >> 8) & 0xFF)) << 8 |
-                           round_byte(op * s.c2 + k * static_cast<double>((d >> 16) & 0xFF)) << 16;
-            if constexpr (Rgba)
-                out |= round_byte(255 * (opa + k * (static_cast<double>(d >> 24) / 255))) << 24;
-            row[x] = out;
-        }
-    }
 }
 
 }  // namespace
@@ -136,10 +94,7 @@ Error draw_image_item(DrawContext&, const FrameView& view, const ImageRecord& re
     const image::Raster raster{rec.pixels, rec.width, rec.height};
     const auto x0 = static_cast<int64_t>(bx0), x1 = static_cast<int64_t>(bx1);
     const auto y0 = static_cast<int64_t>(by0), y1 = static_cast<int64_t>(by1);
-    if (target.format == rgba32)
-        resample<true>(raster, p, op, target, x0, x1, y0, y1);
-    else
-        resample<false>(raster, p, op, target, x0, x1, y0, y1);
+    image::resample(raster, p, op, target, x0, x1, y0, y1);
     return Error::None;
 }
 
