@@ -6,6 +6,7 @@
 
 #include "common/fatal.h"
 #include "common/numeric.h"
+#include "raster/shortcuts.h"
 #include "surface/composite.h"
 
 namespace vokri {
@@ -228,7 +229,8 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         return 0;
     };
     // Only a list that reaches beyond the box's sides can have such edges.
-    const bool may_fold = list.x_min < base_d || list.x_max > base_d + static_cast<double>(cap);
+    const bool may_fold = (list.x_min < base_d || list.x_max > base_d + static_cast<double>(cap)) &&
+                          !list.open_contour && raster_shortcuts::enabled();
     FoldCount* folds = nullptr;
     if (may_fold) {
         VOKRI_TRY(sc.folds.resize(sub_count + 1));
@@ -409,6 +411,7 @@ Error scratch_edge_list(DrawContext& ctx, double scale, EdgeList*& out) noexcept
 }
 
 FlattenWindow surface_window(const DrawContext& ctx, double margin) noexcept {
+    if (!raster_shortcuts::enabled()) return FlattenWindow{};
     return FlattenWindow{-margin, -margin, ctx.surface->width + margin, ctx.surface->height + margin};
 }
 

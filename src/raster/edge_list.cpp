@@ -61,26 +61,28 @@ namespace {
 
 // The first point, the point before the last and the last point of the
 // subpath being walked, with the count of distinct points (saturating at 3).
+// The count follows the points that plain flattening emits: where the
+// flattening window replaced a curve piece by its chord, the points plain
+// flattening would have emitted inside the piece are counted too, so that a
+// subpath gets its closing edge exactly when it would without the window.
 struct ContourTracker {
     Point first, middle, last;
+    Point counted_last;  // the last point plain flattening would have emitted
     int count = 0;
 
     void restart(Point p) noexcept {
-        first = last = p;
+        first = last = counted_last = p;
         count = 1;
     }
-    void add(Point p) noexcept {
-        if (count == 3) {
-            middle = last;
-            last = p;
-        } else if (count == 2) {
-            middle = last;
-            last = p;
-            count = 3;
-        } else {
-            last = p;
-            count = 2;
-        }
+    // A point of the edge sequence, different from `last`.
+    void advance(Point p) noexcept {
+        middle = last;
+        last = p;
+    }
+    // A point as plain flattening emits it.
+    void count_point(Point p) noexcept {
+        if (count < 3 && !(p == counted_last)) ++count;
+        counted_last = p;
     }
 };
 
@@ -88,10 +90,27 @@ struct EdgeSink {
     EdgeList& list;
     ContourTracker& tracker;
     Error operator()(Point p) noexcept {
+        tracker.count_point(p);
         if (p == tracker.last) return Error::None;
         VOKRI_TRY(add_edge(list, tracker.last, p));
-        tracker.add(p);
+        tracker.advance(p);
         return Error::None;
+    }
+
+    // The flattening window replaced the piece a..d by its chord. Plain
+    // flattening of the piece is replayed for the count alone, and only until
+    // the count saturates: a few leaves of a recursion at most max_depth deep.
+    void replaced(const Point& a, const Point& b, const Point& c, const Point& d, double t, const Point& p0,
+                  int depth, int max_depth) noexcept {
+        if (tracker.count >= 3) return;
+        FlattenWindow plain;
+        plain.max_depth = max_depth;
+        auto count = [this](Point p) noexcept {
+            tracker.count_point(p);
+            // Any error value ends the replay; none is reported.
+            return tracker.count >= 3 ? Error::InvalidState : Error::None;
+        };
+        (void)detail::flatten_step(a, b, c, d, t, p0, plain, depth, count);
     }
 };
 
@@ -119,6 +138,7 @@ Error build_edge_list(const Path& path, double tolerance, double scale, EdgeList
                 VOKRI_TRY(flatten_curve(tracker.last, node.p1, node.p2, node.p3, tol, sink, window));
                 break;
             default:  // close_path
+                if (tracker.count == 2) list.open_contour = true;
                 if (tracker.count >= 3 && !(tracker.last == tracker.first))
                     VOKRI_TRY(add_edge(list, tracker.last, tracker.first));
                 break;

@@ -29,6 +29,11 @@ struct EdgeList {
     // paints nothing for such a list: an edge at infinity has no place on a
     // Surface, and its arithmetic would leave the finite range.
     bool non_finite = false;
+    // Set when a closed subpath has only two distinct points: it gets no
+    // closing edge, so its one edge carries winding to everything right of
+    // it on the rows it crosses. The fill's shortcuts assume closed outlines
+    // and stand aside for such a list.
+    bool open_contour = false;
 
     EdgeList() = default;
     explicit EdgeList(Allocator& a, double s = 4.0) noexcept : edges(a), scale(s) {}
@@ -38,7 +43,7 @@ struct EdgeList {
         edges.clear();
         scale = s;
         y_min = y_max = x_min = x_max = 0;
-        non_finite = false;
+        non_finite = open_contour = false;
     }
     // Frees the storage.
     void release() noexcept { edges.reset(); }
@@ -111,8 +116,17 @@ Error flatten_step(const Point& a, const Point& b, const Point& c, const Point& 
     double err = control_error(a, b, d);
     double ec = control_error(a, c, d);
     if (ec > err) err = ec;
-    if (t > err || depth >= w.max_depth || w.outside(a, b, c, d)) {
+    if (t > err || depth >= w.max_depth) {
         if (!(a == p0)) return emit(a);
+        return Error::None;
+    }
+    if (w.outside(a, b, c, d)) {
+        if (!(a == p0)) VOKRI_TRY(emit(a));
+        // An emitter that must know what plain flattening would have emitted
+        // inside the piece (the fill counts distinct points to decide whether
+        // a subpath gets its closing edge) is told about the replaced piece.
+        if constexpr (requires { emit.replaced(a, b, c, d, t, p0, depth, w.max_depth); })
+            emit.replaced(a, b, c, d, t, p0, depth, w.max_depth);
         return Error::None;
     }
     Point ab = mid(a, b), bc = mid(b, c), cd = mid(c, d);

@@ -1,4 +1,4 @@
-// Filling and stroking the DrawContext's Path.
+// Filling the DrawContext's Path.
 #pragma once
 
 #include "api/error.h"
@@ -9,8 +9,5 @@ namespace vokri {
 // Paints the source wherever the closed Path covers a pixel (16-sample
 // anti-aliasing, the context's fill rule). The Path is not changed.
 [[nodiscard]] Error fill(DrawContext& ctx) noexcept;
-
-// Paints the outline of the Path at the context's line width.
-[[nodiscard]] Error stroke(DrawContext& ctx) noexcept;
 
 }  // namespace vokri

@@ -3,15 +3,13 @@
 // list and are rasterized under the non-zero rule.
 #include "raster/stroke.h"
 
-#if __has_include("raster/edge_list.h") && __has_include("raster/coverage.h")
-
 #include <cmath>
 #include <new>
 
 #include "common/numeric.h"
 #include "raster/coverage.h"
 #include "raster/edge_list.h"
-#include "raster/fill.h"
+#include "raster/shortcuts.h"
 
 namespace vokri {
 
@@ -499,7 +497,7 @@ Error stroke(DrawContext& ctx) noexcept {
     s.line_width = std::fmax(width, kMinLineWidth);
     s.half_width = s.line_width / 2;
     s.tolerance = std::fmax(ctx.tolerance, 0.001);
-    if (ctx.cull_outlines) {
+    if (ctx.cull_outlines && raster_shortcuts::enabled()) {
         s.cull_x0 = -2 * kScale;
         s.cull_y0 = -2 * kScale;
         s.cull_x1 = (static_cast<double>(ctx.surface->width) + 2) * kScale;
@@ -531,9 +529,3 @@ Error stroke(DrawContext& ctx) noexcept {
 }
 
 }  // namespace vokri
-
-#else
-namespace vokri {
-Error stroke(DrawContext&) noexcept { return Error::InvalidState; }
-}  // namespace vokri
-#endif

@@ -1,4 +1,5 @@
-// The stroker's pen and settings, shared by `stroke` and its tests.
+// Stroking the DrawContext's Path, and the stroker's pen, shared with its
+// tests.
 #pragma once
 
 #include <cstdint>
@@ -38,5 +39,8 @@ bool pen_is_capped(const Transform& t, double line_width, double tolerance) noex
 // Builds the pen into `out` (cleared first).
 [[nodiscard]] Error build_pen(const Transform& t, double line_width, double tolerance,
                               Buffer<PenVertex>& out) noexcept;
+
+// Paints the outline of the Path at the context's line width.
+[[nodiscard]] Error stroke(DrawContext& ctx) noexcept;
 
 }  // namespace vokri

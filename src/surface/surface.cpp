@@ -23,9 +23,9 @@ inline uint32_t demultiply_fast(uint32_t p) noexcept {
     if (a == 255) return p;
     if (a == 0) return 0;
     uint64_t m = kRecip.m[a];
-    uint32_t r = static_cast<uint32_t>(((p & 0xFF) * 255u * m) >> 32) & 0xFF;
-    uint32_t g = static_cast<uint32_t>((((p >> 8) & 0xFF) * 255u * m) >> 32) & 0xFF;
-    uint32_t b = static_cast<uint32_t>((((p >> 16) & 0xFF) * 255u * m) >> 32) & 0xFF;
+    uint32_t r = saturate_byte(static_cast<uint32_t>(((p & 0xFF) * 255u * m) >> 32));
+    uint32_t g = saturate_byte(static_cast<uint32_t>((((p >> 8) & 0xFF) * 255u * m) >> 32));
+    uint32_t b = saturate_byte(static_cast<uint32_t>((((p >> 16) & 0xFF) * 255u * m) >> 32));
     return r | g << 8 | b << 16 | a << 24;
 }
 

@@ -78,15 +78,18 @@ inline uint32_t rgba_to_format(uint32_t c, uint8_t format) noexcept {
     return format == rgbx32 ? (c & 0x00FFFFFFu) : c;
 }
 
+// A straight colour byte: at most 255. Writers that round colour and alpha
+// apart (the image item) can leave a colour byte one above its alpha, whose
+// quotient would otherwise pass 255.
+inline uint32_t saturate_byte(uint32_t v) noexcept { return v < 255u ? v : 255u; }
+
 // Straight-alpha form of a common colour.
 inline uint32_t demultiply(uint32_t c) noexcept {
     uint32_t a = c >> 24;
     if (a == 0) return 0;
-    // Colour bytes never exceed alpha in a Surface; the mask keeps a stray
-    // one from spilling into the next channel.
-    uint32_t r = ((c & 0xFF) * 255 / a) & 0xFF;
-    uint32_t g = (((c >> 8) & 0xFF) * 255 / a) & 0xFF;
-    uint32_t b = (((c >> 16) & 0xFF) * 255 / a) & 0xFF;
+    uint32_t r = saturate_byte((c & 0xFF) * 255 / a);
+    uint32_t g = saturate_byte(((c >> 8) & 0xFF) * 255 / a);
+    uint32_t b = saturate_byte(((c >> 16) & 0xFF) * 255 / a);
     return r | g << 8 | b << 16 | a << 24;
 }
 

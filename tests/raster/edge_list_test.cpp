@@ -162,3 +162,17 @@ TEST(Flatten, DepthIsBounded) {
               Error::None);
     EXPECT_LT(count, 100000u);
 }
+
+// A closed subpath of one curve wholly beside the window becomes its chord,
+// yet keeps its closing edge as plain flattening would give it (the curve
+// flattens into many points), and is not taken for a two-point outline.
+TEST(EdgeList, ChordOfAClosedCurveBesideTheWindowKeepsItsClosingEdge) {
+    Fx f;
+    ASSERT_EQ(f.ctx.path.move_to(-1e6, 0), Error::None);
+    ASSERT_EQ(f.ctx.path.curve_to(-3e6, 1e6, -3e6, 2e6, -1e6, 3e6), Error::None);
+    ASSERT_EQ(f.ctx.path.close_path(), Error::None);
+    FlattenWindow window{0, 0, 1, 1};
+    ASSERT_EQ(build_edge_list(f.ctx.path, 0.1, 4.0, f.list, window), Error::None);
+    EXPECT_EQ(f.list.edges.size(), 2u);
+    EXPECT_FALSE(f.list.open_contour);
+}

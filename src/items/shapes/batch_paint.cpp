@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "common/numeric.h"
+#include "common/repeated_sum.h"
 
 namespace vokri {
 
@@ -224,8 +225,13 @@ void paint_hairline_rgbx(Surface& s, double x0, double y0, double x1, double y1,
     double y = ye + g;
     if (first < 0) {
         // The steps before the surface paint nothing; the walk resumes at
-        // column 0 with the value the line has there.
-        y = ye + g * (0 - xe);
+        // column 0 with the value the additions give there. Beyond 2^53
+        // columns a step of one is lost in the rounding of x itself, and the
+        // line's value at column 0 stands in for the walk.
+        if (first >= -0x1p53)
+            y = repeated_sum(y, g, static_cast<uint64_t>(-first));
+        else
+            y = ye + g * (0 - xe);
         first = 0;
     }
     if (last > P.major_size - 1) last = P.major_size - 1;

@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "raster/fill.h"
+#include "raster/stroke.h"
 
 namespace vokri {
 

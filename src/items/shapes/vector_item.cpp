@@ -2,6 +2,7 @@
 // revealed one after another by the record's progress.
 #include "common/numeric.h"
 #include "raster/fill.h"
+#include "raster/stroke.h"
 #include "scene/drawers.h"
 
 namespace vokri {

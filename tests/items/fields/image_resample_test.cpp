@@ -366,3 +366,25 @@ TEST(ImageResample, PngMatchesTheRgb0Frame) {
     }
     EXPECT_TRUE(drawn);
 }
+
+TEST(ImageResample, ColourRoundedAboveItsAlphaSaturatesInStraightAlpha) {
+    // White at alpha 170 under a half-pixel-off white texel at alpha 9 and
+    // opacity 0.5: resampling rounds colour and alpha apart and can store
+    // colour 172 over alpha 171, which must come out white, not wrap to 0.
+    auto under = raster(std::vector<uint32_t>(16, rgba(255, 255, 255, 170)));
+    auto over = raster({rgba(255, 255, 255, 9)});
+    TestScene s;
+    s.add(image(under, 4, 4, 4, 4));
+    VokriImageRecord r = image(over, 1, 1, 1, 1);
+    r.opacity = 0.5;
+    r.transform[4] = 0.5;
+    r.transform[5] = -0.5;
+    s.add(r);
+    std::vector<uint32_t> px;
+    ASSERT_EQ(s.rgba0(4, 4, 1, px), 0);
+    for (size_t k = 0; k < 16; ++k) {
+        EXPECT_EQ(px[k] & 0x00FFFFFFu, 0x00FFFFFFu) << k << " " << pixel_str(px[k]);
+        EXPECT_GE(px[k] >> 24, 170u) << k;
+    }
+    EXPECT_EQ(px[10] >> 24, 171u);
+}

@@ -520,3 +520,17 @@ TEST(BatchFastPaths, AllocateNothing) {
 }
 
 }  // namespace
+
+TEST(BatchHairlines, WalkFromAboveTheSurfaceAddsTheGradientStepByStep) {
+    // Device (25, -10.5)..(18, 16.5): major axis y, g = -7/27. The walk from
+    // row -10 adds g once per row, reaching 21.499999999999996 at row 3, so
+    // pixel (22, 3) takes weight 0.49999999999999645: alpha 127, not 128.
+    const double el[4] = {9.5, 22.5, 2.5, -4.5};
+    const uint32_t colour = 0xE252E6FFu;
+    const double width = 1;
+    TestScene s;
+    s.add(hairlines(1, el, &colour, &width));
+    std::vector<uint32_t> px;
+    ASSERT_EQ(s.rgb0(31, 24, 1, px), 0);
+    EXPECT_EQ(vt::pixel_str(px[3 * 31 + 22]), vt::pixel_str(over_bg(0xE2, 0x52, 0xE6, 127)));
+}

@@ -175,3 +175,32 @@ TEST(VectorItems, AllocationFailuresReportOutOfMemory) {
 }
 
 }  // namespace
+
+TEST(Vector, ClosedCurveSubpathBesideTheCanvasKeepsItsClosingEdge) {
+    // One closed cubic wholly left of the canvas, then a square at device
+    // x 20..28, y 8..24: the cubic's own closing edge cancels its winding,
+    // so only the square is painted.
+    std::vector<VokriCubicSegment> segs = {{-20, 12, -28, 6, -28, -4, -20, -12},
+                                           {4, 8, 12, 8, 12, 8, 12, 8},
+                                           {12, 8, 12, -8, 12, -8, 12, -8},
+                                           {12, -8, 4, -8, 4, -8, 4, -8},
+                                           {4, -8, 4, 8, 4, 8, 4, 8}};
+    const uint32_t ends[2] = {1, 5};
+    const uint8_t closed[2] = {1, 1};
+    Shapes sh;
+    sh.add({}, 0xFF0000FFu);
+    sh.list[0].segment_count = 5;
+    sh.list[0].segments = segs.data();
+    sh.list[0].subpath_count = 2;
+    sh.list[0].subpath_ends = ends;
+    sh.list[0].subpath_closed = closed;
+    TestScene s;
+    s.add(sh.record());
+    std::vector<uint32_t> px;
+    ASSERT_EQ(s.rgb0(32, 32, 1, px), 0);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool in_square = x >= 20 && x < 28 && y >= 8 && y < 24;
+            EXPECT_EQ(px[y * 32 + x], in_square ? 0x000000FFu : 0x0018110Eu) << x << "," << y;
+        }
+}
