@@ -15,6 +15,16 @@
  *   - user space has its origin at the canvas centre and y pointing up;
  *     `scale` is pixels per user unit.
  *
+ * Start every record from zero and set what it needs: a zero-filled record
+ * is valid but draws nothing, because its transform maps everything onto one
+ * point and its opacity is 0. Give it VOKRI_IDENTITY as the transform and an
+ * opacity of 1, e.g.
+ *
+ *     VokriShapeRecord circle = {
+ *         .shape_type = VOKRI_SHAPE_CIRCLE, .p0 = 1.5,
+ *         .transform = VOKRI_IDENTITY, .opacity = 1,
+ *         .fill_enabled = 1, .fill_color = 0xFF8A3DFFu};
+ *
  * Valid C99 and C++.
  */
 #ifndef VOKRI_CORE_H
@@ -36,6 +46,9 @@ extern "C" {
 /* ---- constants ---------------------------------------------------------- */
 
 #define VOKRI_ABI_VERSION 3u
+
+/* The identity transform, as an initializer of a record's transform[6]. */
+#define VOKRI_IDENTITY {1.0, 0.0, 0.0, 1.0, 0.0, 0.0}
 
 /* Return codes of the four Scene functions. */
 #define VOKRI_OK 0                /* the output is complete */
@@ -91,11 +104,31 @@ typedef struct VokriDrawItem {
     uint32_t index; /* record index into the array of that kind */
 } VokriDrawItem;
 
-/* A single shape, placed by its own transform. 168 bytes. */
+/* A single shape, placed by its own transform. 168 bytes.
+ *
+ * Parameters per shape_type (lengths in shape-local units, angles in
+ * radians):
+ *
+ *   shape_type            p0          p1           p2        p3   p4..p7   closed
+ *   LINE              0   start x     start y      end x     end y  -       no
+ *   POLYLINE          1   -- `points`, at least 2 --                         no
+ *   POLYGON           2   -- `points`, at least 3 --                         yes
+ *   RECTANGLE         3   width       height       -         -    -        yes
+ *   SQUARE            4   side        -            -         -    -        yes
+ *   CIRCLE            5   radius      -            -         -    -        yes
+ *   ELLIPSE           6   radius x    radius y     -         -    -        yes
+ *   ARC               7   radius      start angle  sweep (signed)  -       no
+ *   REGULAR_POLYGON   8   sides (>=3) radius       rotation  -    -        yes
+ *   CUBIC_BEZIER      9   P0 = (p0, p1), P1 = (p2, p3), P2 = (p4, p5), P3 = (p6, p7)  no
+ *
+ * Rectangles, squares, circles, ellipses, arcs and regular polygons are
+ * centred on the local origin; the transform places them. Open shapes are
+ * only stroked; closed ones are filled, then stroked. A bad parameter fails
+ * the call (InvalidSize, InvalidRadius, TooFewPoints, TooFewSides). */
 typedef struct VokriShapeRecord {
     uint32_t shape_type; /* VOKRI_SHAPE_* */
     uint32_t _pad0;
-    double p0; /* shape parameters; meaning depends on shape_type */
+    double p0; /* shape parameters, see the table above */
     double p1;
     double p2;
     double p3;
@@ -106,17 +139,24 @@ typedef struct VokriShapeRecord {
     const double* points; /* polyline/polygon: point_count (x, y) pairs */
     uint32_t point_count;
     uint32_t _pad1;
-    double transform[6]; /* shape-local to user space */
-    uint32_t fill_enabled; /* non-zero: the shape has a fill */
-    uint32_t fill_color;
-    uint32_t stroke_enabled; /* non-zero: the shape has a stroke */
-    uint32_t stroke_color;
-    double stroke_width; /* user units, not scaled by the transform */
-    double opacity;      /* multiplies both alphas; clamped to [0, 1], NaN = 1 */
+    double transform[6];     /* shape-local to user space; VOKRI_IDENTITY to keep it */
+    uint32_t fill_enabled;   /* non-zero: closed shapes are filled with fill_color */
+    uint32_t fill_color;     /* 0xRRGGBBAA, straight alpha */
+    uint32_t stroke_enabled; /* non-zero: the outline is stroked with stroke_color */
+    uint32_t stroke_color;   /* 0xRRGGBBAA */
+    double stroke_width;     /* user units, not scaled by the transform */
+    double opacity;          /* multiplies both alphas; clamped to [0, 1], NaN = 1; use 1 */
 } VokriShapeRecord;
 
 /* Many segments, circles or rectangles from one record, optionally in
- * transition towards target lists by t. 136 bytes. */
+ * transition towards target lists by t. 136 bytes.
+ *
+ * Every list holds `count` entries. An element moves from `elements[i]`
+ * towards `target_elements[i]` by t (when that list is given); colours and
+ * widths likewise. Segments need a stroke colour list and a width list;
+ * circles and rectangles need fill_colors and are stroked when a stroke
+ * colour list and a width list are given. Set transform to VOKRI_IDENTITY
+ * and opacity to 1 unless you mean otherwise. */
 typedef struct VokriBatchRecord {
     uint32_t mode;  /* VOKRI_BATCH_* */
     uint32_t count; /* number of elements, at least 1 */
@@ -139,7 +179,11 @@ typedef struct VokriCubicSegment {
     double x0, y0, x1, y1, x2, y2, x3, y3;
 } VokriCubicSegment;
 
-/* A compound outline of cubic segments grouped into subpaths. 72 bytes. */
+/* A compound outline of cubic segments grouped into subpaths. 72 bytes.
+ * Subpath k runs from segment subpath_ends[k-1] (0 for the first) to
+ * subpath_ends[k] - 1; consecutive segments should meet end to start. A
+ * filled shape needs every subpath closed. Straight pieces are cubics whose
+ * control points lie on the line (e.g. equal to the end points). */
 typedef struct VokriVectorShape {
     uint32_t segment_count;
     uint32_t _pad0;
@@ -157,7 +201,10 @@ typedef struct VokriVectorShape {
     uint32_t _pad2;
 } VokriVectorShape;
 
-/* A list of vector shapes revealed one after another by progress. 88 bytes. */
+/* A list of vector shapes revealed one after another by progress. 88 bytes.
+ * With stagger_count 0 every shape is drawn whole at progress 1; set
+ * progress to 1, transform to VOKRI_IDENTITY and opacity to 1 for a still
+ * drawing. */
 typedef struct VokriVectorRecord {
     uint32_t shape_count; /* 0 draws nothing */
     uint32_t _pad0;
@@ -170,7 +217,10 @@ typedef struct VokriVectorRecord {
 } VokriVectorRecord;
 
 /* A straight-alpha RGBA raster placed on a rectangle centred on the local
- * origin. 88 bytes. */
+ * origin. 88 bytes. display_width x display_height local units (then the
+ * transform) receive the width x height pixels; an unrotated raster whose
+ * pixels land on whole device pixels is copied exactly, any other placement
+ * is resampled bilinearly. */
 typedef struct VokriImageRecord {
     const uint8_t* pixels; /* width*height pixels, bytes R, G, B, A, rows top down */
     uint32_t width;
@@ -182,7 +232,16 @@ typedef struct VokriImageRecord {
 } VokriImageRecord;
 
 /* Lines, line grids, complex grids and fractals. Fields a sub-kind does not
- * use are ignored. 192 bytes. */
+ * use are ignored. They have no bounds: each covers the whole view. The
+ * transform places the local (or complex) plane in user space; use
+ * VOKRI_IDENTITY and opacity 1 unless you mean otherwise. 192 bytes.
+ *
+ *   geometry_kind   a0, a1              a2, a3               variant
+ *   LINE            point x, y          direction x, y       -
+ *   LINE_GRID       origin x, y         spacing x, y         -
+ *   COMPLEX_GRID    grid origin re, im  grid spacing re, im  mapping 1..4
+ *   FRACTAL         iteration limit,    Julia constant       VOKRI_FRACTAL_*
+ *                   escape radius       re, im                              */
 typedef struct VokriInfiniteGeometryRecord {
     uint32_t geometry_kind; /* VOKRI_GEOMETRY_* */
     uint32_t _reserved0;
@@ -207,7 +266,10 @@ typedef struct VokriInfiniteGeometryRecord {
     double opacity;    /* multiplies the colours' alpha; clamped to [0, 1] */
 } VokriInfiniteGeometryRecord;
 
-/* One indexed triangle mesh with its model matrix and flat colour. 112 bytes. */
+/* One indexed triangle mesh with its model matrix and flat colour. 112 bytes.
+ * Triangles are counter-clockwise seen from their front; normals are unit
+ * vectors. Use the identity model matrix (1 at model[0], [5], [10], [15])
+ * and opacity 1 unless you mean otherwise. */
 typedef struct VokriMeshLayer {
     uint32_t vertex_count;
     uint32_t _reserved0;
@@ -221,7 +283,9 @@ typedef struct VokriMeshLayer {
     float opacity; /* multiplies the colour's alpha; must stay within [0, 1] */
 } VokriMeshLayer;
 
-/* A camera, a projection and mesh layers. All f32. 72 bytes. */
+/* A camera, a projection and mesh layers. All f32. 72 bytes. A typical
+ * camera: eye (0, 0, 5) looking at target (0, 0, 0) with up (0, 1, 0),
+ * fov_y 45, near 0.1, far 100. */
 typedef struct VokriMeshRecord {
     float eye[3];
     float target[3];

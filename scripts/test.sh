@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # CI: installs what is missing, then
 #   1. builds everything with warnings as errors and runs every test;
+#      installs into a temporary prefix and builds and runs the C example
+#      against the installed library, three ways;
 #   2. runs every test again under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (LeakSanitizer included);
 #   3. runs the threading tests and a fast subset under ThreadSanitizer;
@@ -23,6 +25,9 @@ step "normal build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVOKRI_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+
+step "install, then build and run the C example against it (CMake package, pkg-config, subproject)"
+scripts/check-install.sh "$PWD/build-install"
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKRI_WERROR=ON \

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -796,26 +798,27 @@ TEST(VokriRender, ExitCodesAndMessages) {
     EXPECT_EQ(missing.err, "vokri-render: /nonexistent/scene.json: cannot open: No such file or directory\n");
     EXPECT_EQ(run_tool("/tmp out.png").err, "vokri-render: /tmp: is a directory\n");
 
-    // A DrawItem of kind 7 fails inside the library: its own line, exit 1,
-    // and no file.
+    // A DrawItem of kind 7 fails inside the library: its own line, the item
+    // that failed, exit 1, and no file.
     const std::string kind7 = write_scene("kind7.json", R"({"width": 8, "height": 4, "scale": 1,
         "items": [{"kind": 7, "index": 0}]})");
     const std::string none = vt::temp_path("none.png");
     std::remove(none.c_str());
     RunResult lib = run_tool("'" + kind7 + "' '" + none + "'");
     EXPECT_EQ(lib.code, 1);
-    EXPECT_EQ(lib.err, "vokri scene render error: InvalidDrawItem\n");
+    const std::string item = "vokri-render: items[0] (kind 7): InvalidDrawItem\n";
+    EXPECT_EQ(lib.err, "vokri scene render error: InvalidDrawItem\n" + item);
     EXPECT_TRUE(vt::read_file(none).empty());
     RunResult raw = run_tool("--rgba '" + kind7 + "' -");
     EXPECT_EQ(raw.code, 1);
-    EXPECT_EQ(raw.err, "vokri scene rgba0 render error: InvalidDrawItem\n");
-    EXPECT_EQ(run_tool("--rgb '" + kind7 + "' -").err, "vokri scene rgb0 render error: InvalidDrawItem\n");
-    EXPECT_EQ(run_tool("--pick 0,0 '" + kind7 + "'").err, "vokri scene pick error: InvalidDrawItem\n");
+    EXPECT_EQ(raw.err, "vokri scene rgba0 render error: InvalidDrawItem\n" + item);
+    EXPECT_EQ(run_tool("--rgb '" + kind7 + "' -").err, "vokri scene rgb0 render error: InvalidDrawItem\n" + item);
+    EXPECT_EQ(run_tool("--pick 0,0 '" + kind7 + "'").err, "vokri scene pick error: InvalidDrawItem\n" + item);
 
-    // The library's file errors come through as its own line.
+    // A folder that does not exist is found before anything is rendered.
     RunResult dir = run_tool("'" + empty + "' /nonexistent-dir/out.png");
-    EXPECT_EQ(dir.code, 1);
-    EXPECT_EQ(dir.err, "vokri scene render error: FileNotFound\n");
+    EXPECT_EQ(dir.code, 5);
+    EXPECT_EQ(dir.err, "vokri-render: cannot create /nonexistent-dir/out.png: No such file or directory\n");
 
     // A pick outside the canvas is rejected by the library's argument checks.
     RunResult outside = run_tool("--pick 8,0 '" + empty + "'");
@@ -938,3 +941,42 @@ TEST(VokriRender, ShowcaseScenes) {
 }  // namespace
 
 #endif  // VOKRI_RENDER_TOOL
+
+// The item that fails is named after the library's line; a PNG goes to
+// standard output with '-'; a failed render leaves no file behind, not even
+// a temporary one; option values and duplicate keys are checked.
+TEST(VokriRender, FailingItemsOutputsAndChecks) {
+    const std::string dir = vt::temp_path("cli-outputs");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string scene = write_scene("second-bad.json", R"({"width": 8, "height": 4, "scale": 1, "items": [
+        {"kind": "shape", "shape_type": "circle", "p0": 1, "fill_color": "#ffffff"},
+        {"kind": "line", "a2": 1, "colour1": "#ffffff"},
+        {"kind": "shape", "shape_type": "polygon", "points": [[0, 0], [1, 1]], "fill_color": "#ff0000"}]})");
+    RunResult bad = run_tool("'" + scene + "' '" + dir + "/out.png'");
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(bad.err, "vokri scene render error: TooFewPoints\nvokri-render: items[2] (shape): TooFewPoints\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+
+    const std::string good = write_scene("good.json", R"({"width": 8, "height": 4, "scale": 1,
+        "items": [{"kind": "shape", "shape_type": "circle", "p0": 1, "fill_color": "#ffffff"}]})");
+    RunResult to_stdout = run_tool("'" + good + "' -");
+    ASSERT_EQ(to_stdout.code, 0);
+    ASSERT_EQ(run_tool("'" + good + "' '" + dir + "/out.png'").code, 0);
+    const std::vector<uint8_t> file = vt::read_file(dir + "/out.png");
+    EXPECT_EQ(to_stdout.out, std::string(file.begin(), file.end()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+
+    EXPECT_EQ(run_tool("--scale -1 '" + good + "' x.png").code, 2);
+    EXPECT_EQ(run_tool("--height 40000 '" + good + "' x.png").code, 2);
+    RunResult version = run_tool("--version");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_NE(version.out.find("ABI 3"), std::string::npos);
+    const std::string twice = write_scene("twice.json", R"({"width": 8, "height": 4, "scale": 1,
+        "items": [{"kind": "shape", "p0": 1, "p0": 2}]})");
+    RunResult dup = run_tool("'" + twice + "' x.png");
+    EXPECT_EQ(dup.code, 3);
+    EXPECT_EQ(dup.err, "vokri-render: " + twice + ": items[0].p0: duplicate key\n");
+    std::filesystem::remove_all(dir);
+    for (const auto& p : {scene, good, twice}) std::remove(p.c_str());
+}

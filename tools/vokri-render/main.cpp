@@ -6,18 +6,22 @@
 //   vokri-render --pick X,Y [options] scene.json        (prints the id under pixel X, Y)
 //
 // Exit codes: 0 success; 1 the library reported an error (its line is on
-// standard error); 2 bad command line; 3 bad scene file; 4 the library
-// rejected the arguments; 5 the raw output could not be written.
+// standard error, followed by the item that failed); 2 bad command line; 3
+// bad scene file; 4 the library rejected the arguments; 5 the output could
+// not be written. Outputs appear whole or not at all.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "failing_item.h"
+#include "output_file.h"
 #include "scene_json.h"
 #include "vokri_core.h"
 
@@ -31,7 +35,8 @@ constexpr int kExitOutput = 5;
 
 const char kUsage[] =
     "usage: vokri-render [--rgba | --rgb | --pick X,Y] [--width W] [--height H] [--scale S] scene.json [out]\n"
-    "  (no mode)   render through vokri_render_scene_frame and write the PNG file `out`\n"
+    "       vokri-render --version | --help\n"
+    "  (no mode)   render through vokri_render_scene_frame and write the PNG file `out` ('-' = stdout)\n"
     "  --rgba      write raw straight-alpha RGBA bytes (vokri_render_scene_rgba0) to `out` ('-' = stdout)\n"
     "  --rgb       write raw R, G, B, 0 bytes (vokri_render_scene_rgb0) to `out` ('-' = stdout)\n"
     "  --pick X,Y  print the id of the topmost item painting pixel (X, Y) (vokri_pick_scene_object)\n"
@@ -88,8 +93,30 @@ int library_result(int32_t rc, const char* function) {
     return kExitRejected;
 }
 
-bool write_all(FILE* f, const void* data, size_t size) {
-    return std::fwrite(data, 1, size, f) == size;
+// After a library error: names the item that failed, found with `render`.
+void report_failing_item(const vokri_tool::Scene& scene, const std::function<int32_t(uint32_t)>& render) {
+    if (const auto f = vokri_tool::find_failing_item(scene, render))
+        std::fprintf(stderr, "vokri-render: items[%zu] (%s): %s\n", f->index, f->kind.c_str(), f->error.c_str());
+}
+
+int output_error(const std::string& message) {
+    std::fprintf(stderr, "vokri-render: %s\n", message.c_str());
+    return kExitOutput;
+}
+
+bool write_file(const std::string& path, const void* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
+
+// Renders the first n items into `pixels` as rgb0 or rgba0.
+int32_t render_pixels(const vokri_tool::Scene& scene, uint32_t n, bool rgba, std::vector<uint32_t>& pixels) {
+    return rgba ? vokri_render_scene_rgba0(scene.width, scene.height, scene.scale, scene.items.data(), n,
+                                           VOKRI_SCENE_ARRAYS(scene), pixels.data(), pixels.size())
+                : vokri_render_scene_rgb0(scene.width, scene.height, scene.scale, scene.items.data(), n,
+                                          VOKRI_SCENE_ARRAYS(scene), pixels.data(), pixels.size());
 }
 
 int run(int argc, char** argv) {
@@ -115,6 +142,9 @@ int run(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (a == "--version") {
+            std::printf("vokri-render %s (vokri_core ABI %u)\n", VOKRI_VERSION, vokri_abi_version());
+            return 0;
         } else if (a == "--rgba") {
             if (!set_mode(Mode::Rgba)) return usage_error("choose one of --rgba, --rgb and --pick");
         } else if (a == "--rgb") {
@@ -126,12 +156,14 @@ int run(int argc, char** argv) {
         } else if (a == "--width" || a == "--height") {
             const char* v = value(a.c_str());
             int64_t n = 0;
-            if (!v || !parse_int(v, n)) return usage_error(a + " expects an integer");
+            if (!v || !parse_int(v, n) || n < 1 || n > vokri_tool::kMaxCanvasSide)
+                return usage_error(a + " expects an integer from 1 to " + std::to_string(vokri_tool::kMaxCanvasSide));
             (a == "--width" ? options.width : options.height) = n;
         } else if (a == "--scale") {
             const char* v = value("--scale");
             double d = 0;
-            if (!v || !parse_double(v, d)) return usage_error("--scale expects a number");
+            if (!v || !parse_double(v, d) || !std::isfinite(d) || !(d > 0))
+                return usage_error("--scale expects a finite number above 0");
             options.scale = d;
         } else if (a.size() > 1 && a[0] == '-') {
             return usage_error("unknown option " + a);
@@ -154,49 +186,48 @@ int run(int argc, char** argv) {
     }
     const auto item_count = static_cast<uint32_t>(scene.items.size());
 
-    switch (mode) {
-    case Mode::Png:
-        return library_result(vokri_render_scene_frame(positional[1], scene.width, scene.height, scene.scale,
-                                                       scene.items.data(), item_count, VOKRI_SCENE_ARRAYS(scene)),
-                              "vokri_render_scene_frame");
-    case Mode::Pick: {
+    if (mode == Mode::Pick) {
         int32_t id = 0;
-        const int rc = library_result(
-            vokri_pick_scene_object(scene.width, scene.height, scene.scale, scene.items.data(), scene.ids.data(),
-                                    item_count, VOKRI_SCENE_ARRAYS(scene), pick_x, pick_y, &id),
-            "vokri_pick_scene_object");
-        if (rc == 0) std::printf("%d\n", id);
-        return rc;
+        const int32_t rc = vokri_pick_scene_object(scene.width, scene.height, scene.scale, scene.items.data(),
+                                                   scene.ids.data(), item_count, VOKRI_SCENE_ARRAYS(scene), pick_x,
+                                                   pick_y, &id);
+        if (rc == VOKRI_ERROR)
+            report_failing_item(scene, [&](uint32_t n) {
+                return vokri_pick_scene_object(scene.width, scene.height, scene.scale, scene.items.data(),
+                                               scene.ids.data(), n, VOKRI_SCENE_ARRAYS(scene), pick_x, pick_y, &id);
+            });
+        const int r = library_result(rc, "vokri_pick_scene_object");
+        if (r == 0) std::printf("%d\n", id);
+        return r;
     }
-    case Mode::Rgba:
-    case Mode::Rgb: {
-        const size_t count = static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height);
-        std::vector<uint32_t> pixels(count);
-        const int32_t rc =
-            mode == Mode::Rgba
-                ? vokri_render_scene_rgba0(scene.width, scene.height, scene.scale, scene.items.data(), item_count,
-                                           VOKRI_SCENE_ARRAYS(scene), pixels.data(), count)
-                : vokri_render_scene_rgb0(scene.width, scene.height, scene.scale, scene.items.data(), item_count,
-                                          VOKRI_SCENE_ARRAYS(scene), pixels.data(), count);
-        if (const int r = library_result(rc, mode == Mode::Rgba ? "vokri_render_scene_rgba0"
-                                                                : "vokri_render_scene_rgb0");
-            r != 0)
+
+    vokri_tool::OutputFile out(positional[1]);
+    std::string error;
+    if (!out.open(error)) return output_error(error);
+    std::vector<uint32_t> pixels;
+    // Pixels for the item search of the PNG mode (the frame is rgb0) or for
+    // the raw output.
+    auto ensure_pixels = [&] { pixels.resize(static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height)); };
+    const bool rgba = mode == Mode::Rgba;
+    if (mode == Mode::Png) {
+        const int32_t rc = vokri_render_scene_frame(out.temp_path().c_str(), scene.width, scene.height, scene.scale,
+                                                    scene.items.data(), item_count, VOKRI_SCENE_ARRAYS(scene));
+        if (rc == VOKRI_ERROR) {
+            ensure_pixels();
+            report_failing_item(scene, [&](uint32_t n) { return render_pixels(scene, n, false, pixels); });
+        }
+        if (const int r = library_result(rc, "vokri_render_scene_frame"); r != 0) return r;
+    } else {
+        ensure_pixels();
+        const int32_t rc = render_pixels(scene, item_count, rgba, pixels);
+        if (rc == VOKRI_ERROR)
+            report_failing_item(scene, [&](uint32_t n) { return render_pixels(scene, n, rgba, pixels); });
+        if (const int r = library_result(rc, rgba ? "vokri_render_scene_rgba0" : "vokri_render_scene_rgb0"); r != 0)
             return r;
-        const std::string out = positional[1];
-        FILE* f = out == "-" ? stdout : std::fopen(out.c_str(), "wb");
-        if (!f) {
-            std::fprintf(stderr, "vokri-render: cannot create %s: %s\n", out.c_str(), std::strerror(errno));
-            return kExitOutput;
-        }
-        bool ok = write_all(f, pixels.data(), count * sizeof(uint32_t));
-        ok = (out == "-" ? std::fflush(f) == 0 : std::fclose(f) == 0) && ok;
-        if (!ok) {
-            std::fprintf(stderr, "vokri-render: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
-            return kExitOutput;
-        }
-        return 0;
+        if (!write_file(out.temp_path(), pixels.data(), pixels.size() * sizeof(uint32_t)))
+            return output_error(std::string("cannot write ") + positional[1] + ": " + std::strerror(errno));
     }
-    }
+    if (!out.commit(error)) return output_error(error);
     return 0;
 }
 

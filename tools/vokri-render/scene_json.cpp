@@ -828,6 +828,53 @@ void check_nesting(const std::string& text) {
     }
 }
 
+// Follows the parser through the document and rejects an object that names
+// one key twice (the parser would keep the last value silently): the second
+// occurrence is almost always a mistake in a hand-written scene.
+class DuplicateKeyCheck {
+public:
+    bool operator()(int, json::parse_event_t event, json& parsed) {
+        switch (event) {
+        case json::parse_event_t::object_start:
+        case json::parse_event_t::array_start:
+            frames_.push_back(Frame{event == json::parse_event_t::object_start, {}, element_path(), 0});
+            break;
+        case json::parse_event_t::object_end:
+        case json::parse_event_t::array_end:
+            frames_.pop_back();
+            break;
+        case json::parse_event_t::key: {
+            Frame& f = frames_.back();
+            const std::string& key = parsed.get_ref<const std::string&>();
+            if (!f.keys.insert(key).second) fail(member_path(f.path, key), "duplicate key");
+            key_ = key;
+            break;
+        }
+        case json::parse_event_t::value:
+            if (!frames_.empty() && !frames_.back().object) ++frames_.back().elements;
+            break;
+        }
+        return true;
+    }
+
+private:
+    struct Frame {
+        bool object;
+        std::set<std::string> keys;
+        std::string path;
+        size_t elements;  // arrays: elements seen so far
+    };
+    // The path of the value that starts now.
+    std::string element_path() {
+        if (frames_.empty()) return "";
+        Frame& f = frames_.back();
+        if (f.object) return member_path(f.path, key_);
+        return index_path(f.path, f.elements++);
+    }
+    std::vector<Frame> frames_;
+    std::string key_;
+};
+
 }  // namespace
 
 std::optional<uint32_t> parse_colour(const json& v) {
@@ -904,7 +951,7 @@ Scene parse_scene_text(const std::string& text, const ParseOptions& options) {
     check_nesting(text);
     json doc;
     try {
-        doc = json::parse(text);
+        doc = json::parse(text, DuplicateKeyCheck{});
     } catch (const json::exception& e) {
         // A syntax error, or a number beyond the range of a double
         // ("number overflow parsing '1e400'").
