@@ -2,13 +2,14 @@
 # Installs the library into a temporary prefix and builds and runs the C
 # example against it three ways: the CMake package (find_package),
 # pkg-config, and the source tree as a subproject (add_subdirectory). Checks
-# what the install put where. Usage: scripts/check-install.sh [WORKDIR]
+# what the install put where, then installs the Python package with pip and
+# runs its example against the installed library. Usage: scripts/check-install.sh [WORKDIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
 work=${1:-$(mktemp -d)}
 prefix=$work/prefix
-rm -rf "$work/lib-build" "$work/example-"* "$prefix"
+rm -rf "$work/lib-build" "$work/example-"* "$work/venv" "$prefix"
 jobs=$(nproc)
 
 # The library and the tool only: no test or benchmark dependency is needed.
@@ -42,6 +43,14 @@ run_example pkgconfig "$work/example-pkgconfig/render_frame"
 cmake -S examples/c -B "$work/example-subproject" -DVOKRI_SOURCE_DIR="$src" >/dev/null
 cmake --build "$work/example-subproject" -j"$jobs" >/dev/null
 run_example subproject "$work/example-subproject/render_frame"
+
+# The Python package, installed with pip into a virtual environment that
+# sees Debian's numpy, runs its example against the installed library.
+/usr/bin/python3 -m venv --system-site-packages "$work/venv"
+"$work/venv/bin/pip" install -q ./python
+(cd "$work" && VOKRI_CORE_LIBRARY="$prefix/lib/libvokri_core.so.3" "$work/venv/bin/python" \
+  "$src/examples/python/render_frame.py")
+[ -s "$work/showcase-python.png" ] || { echo "check-install: the Python example wrote no PNG" >&2; exit 1; }
 
 cmp "$work/package.png" "$work/pkgconfig.png"
 cmp "$work/package.png" "$work/subproject.png"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # CI: installs what is missing, then
-#   1. builds everything with warnings as errors and runs every test;
+#   1. builds everything with warnings as errors and runs every test, the
+#      Python package's tests too;
 #      installs into a temporary prefix and builds and runs the C example
 #      against the installed library, three ways;
 #   2. runs every test again under AddressSanitizer and UndefinedBehaviorSanitizer
@@ -25,6 +26,9 @@ step "normal build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVOKRI_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+
+step "Python package (pytest, Debian's python3)"
+(cd python && VOKRI_BUILD_DIR="$PWD/../build" /usr/bin/python3 -m pytest -q -p no:cacheprovider tests)
 
 step "install, then build and run the C example against it (CMake package, pkg-config, subproject)"
 scripts/check-install.sh "$PWD/build-install"
