@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/cpu.h"
 #include "bench_pair.h"
 #include "items/fields/fractal_field.h"
 #include "vokri_core.h"
@@ -161,13 +162,13 @@ BENCHMARK(BM_JuliaVsPlainScalar)->UseManualTime()->Unit(benchmark::kMillisecond)
 
 // The library's own lane widths: 0 scalar, 1 SSE2, 2 AVX2.
 void BM_MandelbrotLanes(benchmark::State& state) {
-    const vokri::FractalPath paths[3] = {vokri::FractalPath::scalar, vokri::FractalPath::sse2,
-                                         vokri::FractalPath::avx2};
-    vokri::FractalPath path = paths[state.range(0)];
-    if (!vokri::fractal_path_available(path)) {
+    const vokri::cpu::Isa isas[3] = {vokri::cpu::Isa::scalar, vokri::cpu::Isa::sse2, vokri::cpu::Isa::avx2};
+    const vokri::cpu::Isa isa = isas[state.range(0)];
+    if (!vokri::cpu::usable(isa)) {
         state.SkipWithError("not supported by this processor");
         return;
     }
+    vokri::cpu::ScopedCap cap(isa);
     VokriInfiniteGeometryRecord rec = mandelbrot_record();
     vokri::InfiniteColours colours;
     if (!vokri::ok(vokri::check_infinite_header(rec, colours))) return;
@@ -178,7 +179,7 @@ void BM_MandelbrotLanes(benchmark::State& state) {
     vokri::Surface surface = vokri::Surface::wrap(px.data(), kW, kH, vokri::rgbx32);
     vokri::FrameView view = vokri::FrameView::for_canvas(scale_for(rec), kW, kH);
     for (auto _ : state) {
-        vokri::render_fractal(params, inverse, view, surface, path);
+        vokri::render_fractal(params, inverse, view, surface);
         benchmark::ClobberMemory();
     }
 }

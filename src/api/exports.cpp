@@ -3,10 +3,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "api/message.h"
 #include "png/png_export.h"
 #include "scene/frame.h"
+#include "scene/pick.h"
 #include "vokri_core.h"
 
 using namespace vokri;

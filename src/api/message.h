@@ -1,6 +1,6 @@
 #pragma once
 
-#include "api/error.h"
+#include "common/error.h"
 
 namespace vokri {
 

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "api/error.h"
+#include "common/error.h"
 
 namespace vokri {
 

@@ -1,6 +1,10 @@
 #include "png/rows.h"
 
+#include "common/cpu.h"
+
+#if VOKRI_X86_64
 #include <immintrin.h>
+#endif
 
 namespace vokri {
 
@@ -13,6 +17,9 @@ void rgbx_to_rgb_scalar(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
         dst += 3;
     }
 }
+
+#if VOKRI_X86_64
+namespace {
 
 // Sixteen pixels at a time: each shuffle packs four pixels into twelve bytes.
 __attribute__((target("ssse3"))) void rgbx_to_rgb_ssse3(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
@@ -30,14 +37,14 @@ __attribute__((target("ssse3"))) void rgbx_to_rgb_ssse3(const uint32_t* src, siz
     rgbx_to_rgb_scalar(src + x, n - x, dst);
 }
 
-bool have_ssse3() noexcept { return __builtin_cpu_supports("ssse3"); }
+}  // namespace
+#endif
 
 void rgbx_to_rgb(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
-    static const bool ssse3 = have_ssse3();
-    if (ssse3)
-        rgbx_to_rgb_ssse3(src, n, dst);
-    else
-        rgbx_to_rgb_scalar(src, n, dst);
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::ssse3)) return rgbx_to_rgb_ssse3(src, n, dst);
+#endif
+    rgbx_to_rgb_scalar(src, n, dst);
 }
 
 }  // namespace vokri

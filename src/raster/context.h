@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "common/alloc.h"
 #include "surface/surface.h"
 

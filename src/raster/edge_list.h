@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "common/alloc.h"
 #include "raster/context.h"
 

@@ -1,7 +1,7 @@
 // Filling the DrawContext's Path.
 #pragma once
 
-#include "api/error.h"
+#include "common/error.h"
 #include "raster/context.h"
 
 namespace vokri {

@@ -1,7 +1,7 @@
 // Draw one DrawItem, and the per-kind drawers it dispatches to.
 #pragma once
 
-#include "api/error.h"
+#include "common/error.h"
 #include "raster/context.h"
 #include "scene/scene.h"
 

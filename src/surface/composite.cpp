@@ -1,8 +1,12 @@
 #include "surface/composite.h"
 
-#include <immintrin.h>
-
 #include <cstring>
+
+#include "common/cpu.h"
+
+#if VOKRI_X86_64
+#include <immintrin.h>
+#endif
 
 namespace vokri {
 
@@ -58,6 +62,8 @@ namespace scalar_isa {
 using V = ScalarLanes;
 #include "surface/composite_kernels.inc"
 }  // namespace scalar_isa
+
+#if VOKRI_X86_64
 
 // SSE2 (every x86-64): a plane is two vectors of eight lanes.
 struct Sse2Lanes {
@@ -199,10 +205,23 @@ void blend_entry(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexce
 #else
 #pragma GCC pop_options
 #endif
+#endif  // VOKRI_X86_64
 
-bool have_avx2() noexcept {
-    static const bool yes = __builtin_cpu_supports("avx2") != 0;
-    return yes;
+// The widest usable form of the batch kernels.
+void composite_span_kernels(Span target, const Operation* ops, size_t count) noexcept {
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::avx2)) return avx2_isa::composite_span_entry(target, ops, count);
+    if (cpu::usable(cpu::Isa::sse2)) return sse2_isa::composite_span_impl(target, ops, count);
+#endif
+    scalar_isa::composite_span_impl(target, ops, count);
+}
+
+void blend_over_constant_kernels(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexcept {
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::avx2)) return avx2_isa::blend_entry(px, n, colour, format);
+    if (cpu::usable(cpu::Isa::sse2)) return sse2_isa::blend_over_constant_impl(px, n, colour, format);
+#endif
+    scalar_isa::blend_over_constant_impl(px, n, colour, format);
 }
 
 // Source-over of a constant colour onto one pixel, with the division-free
@@ -272,10 +291,7 @@ void composite_span(Span target, const Operation* ops, size_t count) noexcept {
         blend_over_constant(target.pixels, target.count, from_wide(k), target.format);
         return;
     }
-    if (have_avx2())
-        avx2_isa::composite_span_entry(target, ops, count);
-    else
-        sse2_isa::composite_span_impl(target, ops, count);
+    composite_span_kernels(target, ops, count);
 }
 
 void blend_over_constant(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexcept {
@@ -283,10 +299,7 @@ void blend_over_constant(uint32_t* px, size_t n, uint32_t colour, uint8_t format
         for (size_t i = 0; i < n; ++i) px[i] = over_pixel(px[i], colour, format);
         return;
     }
-    if (have_avx2())
-        avx2_isa::blend_entry(px, n, colour, format);
-    else
-        sse2_isa::blend_over_constant_impl(px, n, colour, format);
+    blend_over_constant_kernels(px, n, colour, format);
 }
 
 void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
@@ -337,34 +350,12 @@ void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int6
 
 namespace composite_testing {
 
-bool available(Isa isa) noexcept { return isa != Isa::avx2 || have_avx2(); }
-
-void composite_span_with(Isa isa, Span target, const Operation* ops, size_t count) noexcept {
-    switch (isa) {
-        case Isa::scalar:
-            scalar_isa::composite_span_impl(target, ops, count);
-            break;
-        case Isa::sse2:
-            sse2_isa::composite_span_impl(target, ops, count);
-            break;
-        case Isa::avx2:
-            if (have_avx2()) avx2_isa::composite_span_entry(target, ops, count);
-            break;
-    }
+void composite_span_kernel(Span target, const Operation* ops, size_t count) noexcept {
+    composite_span_kernels(target, ops, count);
 }
 
-void blend_over_constant_with(Isa isa, uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexcept {
-    switch (isa) {
-        case Isa::scalar:
-            scalar_isa::blend_over_constant_impl(px, n, colour, format);
-            break;
-        case Isa::sse2:
-            sse2_isa::blend_over_constant_impl(px, n, colour, format);
-            break;
-        case Isa::avx2:
-            if (have_avx2()) avx2_isa::blend_entry(px, n, colour, format);
-            break;
-    }
+void blend_over_constant_kernel(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexcept {
+    blend_over_constant_kernels(px, n, colour, format);
 }
 
 }  // namespace composite_testing

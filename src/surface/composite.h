@@ -81,12 +81,11 @@ inline uint32_t scale_colour(uint32_t c, uint32_t mask) noexcept {
 }
 
 namespace composite_testing {
-enum class Isa : uint8_t { scalar = 0, sse2 = 1, avx2 = 2 };
-bool available(Isa isa) noexcept;
-// composite_span / blend_over_constant forced onto one instruction set.
-void composite_span_with(Isa isa, Span target, const Operation* ops, size_t count) noexcept;
-void blend_over_constant_with(Isa isa, uint32_t* pixels, size_t count, uint32_t colour,
-                              uint8_t format) noexcept;
+// The batch kernels of composite_span and blend_over_constant, without the
+// shortcuts in front of them, in the form cpu::usable selects (tests cap it
+// with cpu::ScopedCap to compare the forms).
+void composite_span_kernel(Span target, const Operation* ops, size_t count) noexcept;
+void blend_over_constant_kernel(uint32_t* pixels, size_t count, uint32_t colour, uint8_t format) noexcept;
 }  // namespace composite_testing
 
 }  // namespace vokri

@@ -1,6 +1,10 @@
 #include "surface/surface.h"
 
+#include "common/cpu.h"
+
+#if VOKRI_X86_64
 #include <immintrin.h>
+#endif
 
 namespace vokri {
 
@@ -33,25 +37,31 @@ inline uint32_t demultiply_fast(uint32_t p) noexcept {
 
 void fill_pixels(uint32_t* dst, size_t count, uint32_t value) noexcept {
     size_t i = 0;
-    // Scalar head up to a 32-byte boundary, then eight pixels per store.
+#if VOKRI_X86_64
+    // Scalar head up to a 32-byte boundary, then eight pixels per store
+    // (SSE2 belongs to x86-64 itself).
     while (i < count && (reinterpret_cast<uintptr_t>(dst + i) & 31u) != 0) dst[i++] = value;
     __m128i v = _mm_set1_epi32(static_cast<int>(value));
     for (; i + 8 <= count; i += 8) {
         _mm_store_si128(reinterpret_cast<__m128i*>(dst + i), v);
         _mm_store_si128(reinterpret_cast<__m128i*>(dst + i + 4), v);
     }
+#endif
     for (; i < count; ++i) dst[i] = value;
 }
 
-void demultiply_pixels(uint32_t* px, size_t count) noexcept {
+namespace {
+
+#if VOKRI_X86_64
+// Four pixels at a time: groups that are all opaque stay, groups that are
+// all transparent become 0 (without a store when they already are).
+size_t demultiply_sse2(uint32_t* px, size_t count) noexcept {
     size_t i = 0;
     const __m128i alpha_mask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     for (; i + 4 <= count; i += 4) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + i));
         __m128i a = _mm_and_si128(v, alpha_mask);
-        // All four opaque: nothing to do.
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha_mask)) == 0xFFFF) continue;
-        // All four transparent: clear (no store when already zero).
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) {
             if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) != 0xFFFF)
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(px + i), _mm_setzero_si128());
@@ -62,6 +72,17 @@ void demultiply_pixels(uint32_t* px, size_t count) noexcept {
         px[i + 2] = demultiply_fast(px[i + 2]);
         px[i + 3] = demultiply_fast(px[i + 3]);
     }
+    return i;
+}
+#endif
+
+}  // namespace
+
+void demultiply_pixels(uint32_t* px, size_t count) noexcept {
+    size_t i = 0;
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::sse2)) i = demultiply_sse2(px, count);
+#endif
     for (; i < count; ++i) px[i] = demultiply_fast(px[i]);
 }
 

@@ -10,6 +10,8 @@
 #include <zlib.h>
 
 #include "common/alloc.h"
+#include "png/output_file.h"
+#include "png/png_encode.h"
 #include "png/png_export.h"
 #include "support/scene.h"
 

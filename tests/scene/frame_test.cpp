@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "scene/frame.h"
+#include "scene/pick.h"
 #include "support/scene.h"
 #include "surface/surface.h"
 

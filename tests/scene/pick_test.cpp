@@ -8,6 +8,7 @@
 #include "items/fields/image_support.h"
 #include "items/fields/mesh_support.h"
 #include "scene/frame.h"
+#include "scene/pick.h"
 
 using namespace vt;
 

@@ -5,10 +5,23 @@
 #include <random>
 #include <vector>
 
+#include "common/cpu.h"
 #include "surface/composite.h"
 
 using namespace vokri;
-using composite_testing::Isa;
+using cpu::Isa;
+
+namespace {
+// The batch kernels in the form of `isa`.
+void span_with(Isa isa, Span target, const Operation* ops, size_t count) {
+    cpu::ScopedCap cap(isa);
+    composite_testing::composite_span_kernel(target, ops, count);
+}
+void blend_with(Isa isa, uint32_t* px, size_t n, uint32_t colour, uint8_t format) {
+    cpu::ScopedCap cap(isa);
+    composite_testing::blend_over_constant_kernel(px, n, colour, format);
+}
+}  // namespace
 
 namespace {
 uint32_t px4(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return r | g << 8 | b << 16 | a << 24; }
@@ -131,8 +144,9 @@ Operand random_operand(std::mt19937& rng, bool allow_target) {
 
 TEST(Composite, VectorPathsMatchThePlainDefinition) {
     std::mt19937 rng(99);
-    std::vector<Isa> isas = {Isa::sse2};
-    if (composite_testing::available(Isa::avx2)) isas.push_back(Isa::avx2);
+    std::vector<Isa> isas;
+    for (Isa isa : {Isa::sse2, Isa::avx2})
+        if (cpu::usable(isa)) isas.push_back(isa);
     for (int trial = 0; trial < 3000; ++trial) {
         const uint8_t format = trial % 2 ? rgba32 : rgbx32;
         const size_t n = static_cast<size_t>(trial % 50);  // all partial batch sizes
@@ -146,10 +160,10 @@ TEST(Composite, VectorPathsMatchThePlainDefinition) {
             ops[i].op = rng() % 2 ? kOpSrcOver : kOpDstIn;
         }
         std::vector<uint32_t> expect = base;
-        composite_testing::composite_span_with(Isa::scalar, Span{expect.data() + 1, n, format}, ops, count);
+        span_with(Isa::scalar, Span{expect.data() + 1, n, format}, ops, count);
         for (Isa isa : isas) {
             std::vector<uint32_t> got = base;
-            composite_testing::composite_span_with(isa, Span{got.data() + 1, n, format}, ops, count);
+            span_with(isa, Span{got.data() + 1, n, format}, ops, count);
             ASSERT_EQ(got, expect) << "isa " << int(isa) << " trial " << trial;
         }
         std::vector<uint32_t> pub = base;
@@ -159,15 +173,15 @@ TEST(Composite, VectorPathsMatchThePlainDefinition) {
         // The constant-colour blend of the run painters.
         const uint32_t k = random_premultiplied(rng);
         std::vector<uint32_t> e2 = base;
-        composite_testing::blend_over_constant_with(Isa::scalar, e2.data() + 1, n, k, format);
+        blend_with(Isa::scalar, e2.data() + 1, n, k, format);
         Operation one[1];
         one[0].source = Operand{operand_pixel, Pixel{k, rgba32}};
         std::vector<uint32_t> viaspan = base;
-        composite_testing::composite_span_with(Isa::scalar, Span{viaspan.data() + 1, n, format}, one, 1);
+        span_with(Isa::scalar, Span{viaspan.data() + 1, n, format}, one, 1);
         ASSERT_EQ(e2, viaspan);
         for (Isa isa : isas) {
             std::vector<uint32_t> got = base;
-            composite_testing::blend_over_constant_with(isa, got.data() + 1, n, k, format);
+            blend_with(isa, got.data() + 1, n, k, format);
             ASSERT_EQ(got, e2) << "isa " << int(isa) << " trial " << trial;
         }
         std::vector<uint32_t> g2 = base;
@@ -194,7 +208,7 @@ TEST(Composite, RunPaintersMatchTheirChains) {
         chain[0].op = kOpDstIn;
         chain[1].op = kOpSrcOver;
         std::vector<uint32_t> expect = base;
-        composite_testing::composite_span_with(Isa::scalar, Span{expect.data(), n, format}, chain, 2);
+        span_with(Isa::scalar, Span{expect.data(), n, format}, chain, 2);
         ASSERT_EQ(got, expect) << trial;
         // Full coverage.
         std::vector<uint32_t> full = base;
@@ -203,7 +217,7 @@ TEST(Composite, RunPaintersMatchTheirChains) {
         Operation over[1];
         over[0].source = Operand{operand_pixel, src};
         std::vector<uint32_t> e2 = base;
-        composite_testing::composite_span_with(Isa::scalar, Span{e2.data(), n, format}, over, 1);
+        span_with(Isa::scalar, Span{e2.data(), n, format}, over, 1);
         ASSERT_EQ(full, e2) << trial;
     }
 }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "items/fields/infinite_geometry.h"
 
 namespace vokri {

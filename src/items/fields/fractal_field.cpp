@@ -1,6 +1,10 @@
 #include "items/fields/fractal_field.h"
 
+#include "common/cpu.h"
+
+#if VOKRI_X86_64
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -38,6 +42,7 @@ inline void blend_into(uint32_t& dst, uint32_t rgba, bool has_alpha) noexcept {
     dst = blend_pixel(dst, rgba & 0x00FFFFFFu, a, has_alpha);
 }
 
+#if VOKRI_X86_64
 // Lanes per block: the vector kernels run two registers side by side so that
 // the multiplications of one overlap the additions of the other.
 constexpr uint32_t kBlock = 8;
@@ -133,13 +138,7 @@ __attribute__((target("avx2"))) void iterate_avx2(Block& b, uint32_t limit, doub
     }
 }
 
-FractalPath resolve_path(FractalPath path) noexcept {
-    if (path == FractalPath::automatic) {
-        return fractal_path_available(FractalPath::avx2) ? FractalPath::avx2 : FractalPath::sse2;
-    }
-    if (!fractal_path_available(path)) return FractalPath::sse2;
-    return path;
-}
+#endif  // VOKRI_X86_64
 
 }  // namespace
 
@@ -219,34 +218,32 @@ uint32_t evaluate_fractal(const FractalParams& p, double re, double im) noexcept
     return p.interior;
 }
 
-bool fractal_path_available(FractalPath path) noexcept {
-    if (path == FractalPath::avx2) {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
-    }
-    return true;
-}
+namespace {
 
-void render_fractal(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target,
-                    FractalPath path) noexcept {
+// The plain definition, one pixel after another.
+void render_scalar(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept {
     const bool has_alpha = target.format == rgba32;
     const uint32_t width = static_cast<uint32_t>(target.width);
     const uint32_t height = static_cast<uint32_t>(target.height);
-    path = resolve_path(path);
-
-    if (path == FractalPath::scalar) {
-        for (uint32_t py = 0; py < height; ++py) {
-            uint32_t* row = target.row(static_cast<int32_t>(py));
-            double y = pixel_user_y(view, py);
-            for (uint32_t px = 0; px < width; ++px) {
-                double re, im;
-                inverse.apply(pixel_user_x(view, px), y, re, im);
-                blend_into(row[px], evaluate_fractal(p, re, im), has_alpha);
-            }
+    for (uint32_t py = 0; py < height; ++py) {
+        uint32_t* row = target.row(static_cast<int32_t>(py));
+        double y = pixel_user_y(view, py);
+        for (uint32_t px = 0; px < width; ++px) {
+            double re, im;
+            inverse.apply(pixel_user_x(view, px), y, re, im);
+            blend_into(row[px], evaluate_fractal(p, re, im), has_alpha);
         }
-        return;
     }
+}
 
+#if VOKRI_X86_64
+// Blocks of kBlock pixels iterated side by side; `iterate` is the SSE2 or
+// the AVX2 form, both repeating the scalar arithmetic lane by lane.
+void render_blocks(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target,
+                   void (*iterate)(Block&, uint32_t, double) noexcept) noexcept {
+    const bool has_alpha = target.format == rgba32;
+    const uint32_t width = static_cast<uint32_t>(target.width);
+    const uint32_t height = static_cast<uint32_t>(target.height);
     const bool mandelbrot = p.kind == kFractalMandelbrot;
     Block b;
     for (uint32_t py = 0; py < height; ++py) {
@@ -278,11 +275,7 @@ void render_fractal(const FractalParams& p, const InverseMap& inverse, const Fra
                 for (uint32_t k = 0; k < lanes; ++k) blend_into(row[x0 + k], p.interior, has_alpha);
                 continue;
             }
-            if (path == FractalPath::avx2) {
-                iterate_avx2(b, p.limit, p.escape2);
-            } else {
-                iterate_sse2(b, p.limit, p.escape2);
-            }
+            iterate(b, p.limit, p.escape2);
             for (uint32_t k = 0; k < lanes; ++k) {
                 double it = b.iteration[k];
                 uint32_t colour = it > 0.0 ? escaped_colour(p, it, b.z_re[k]) : p.interior;
@@ -290,6 +283,17 @@ void render_fractal(const FractalParams& p, const InverseMap& inverse, const Fra
             }
         }
     }
+}
+#endif
+
+}  // namespace
+
+void render_fractal(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept {
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::avx2)) return render_blocks(p, inverse, view, target, iterate_avx2);
+    if (cpu::usable(cpu::Isa::sse2)) return render_blocks(p, inverse, view, target, iterate_sse2);
+#endif
+    render_scalar(p, inverse, view, target);
 }
 
 Error draw_fractal(const InfiniteGeometryRecord& rec, const InfiniteColours& colours, const FrameView& view,

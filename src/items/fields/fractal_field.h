@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "items/fields/infinite_geometry.h"
 
 namespace vokri {
@@ -43,15 +43,8 @@ uint32_t evaluate_fractal(const FractalParams& p, double re, double im) noexcept
 // modulus `mag2`.
 uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept;
 
-enum class FractalPath : uint8_t { automatic, scalar, sse2, avx2 };
-
-// Whether the processor can run `path` (scalar and sse2 always can).
-bool fractal_path_available(FractalPath path) noexcept;
-
-// Paints every pixel of `target` (rgba32 or rgbx32). `path` selects the
-// lane width; automatic takes the widest the processor supports. All paths
-// give the same bytes.
-void render_fractal(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target,
-                    FractalPath path = FractalPath::automatic) noexcept;
+// Paints every pixel of `target` (rgba32 or rgbx32), with the widest lanes
+// that cpu::usable allows. All forms give the same bytes.
+void render_fractal(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept;
 
 }  // namespace vokri

@@ -1,8 +1,12 @@
 #include "items/fields/image_blend.h"
 
-#include <immintrin.h>
-
 #include <cstring>
+
+#include "common/cpu.h"
+
+#if VOKRI_X86_64
+#include <immintrin.h>
+#endif
 
 namespace vokri::image {
 
@@ -33,6 +37,7 @@ void blend_exact_scalar(const uint8_t* src, uint32_t* dst, size_t count, uint32_
 
 // Eight pixels per step in 16-bit lanes. With n = a*s + (255 - a)*d + 127 at
 // most 65152, n / 255 is (n * 0x8081) >> 23, taken as the high half of the
+#if VOKRI_X86_64
 // 16-bit product shifted right by 7. The general formula also gives the
 // a == 0 and a == 255 results of every colour channel and of the rgba32
 // alpha byte, so only the rgbx32 pad byte of an untouched pixel needs a
@@ -94,10 +99,14 @@ __attribute__((target("avx2"))) void blend_exact_avx2(const uint8_t* src, uint32
     blend_exact_scalar(src + 4 * k, dst + k, count - k, o, rgba);
 }
 
-bool avx2_available() noexcept { return __builtin_cpu_supports("avx2"); }
+#else
+void blend_exact_avx2(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept {
+    blend_exact_scalar(src, dst, count, o, rgba);
+}
+#endif
 
 void blend_exact(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept {
-    if (avx2_available())
+    if (cpu::usable(cpu::Isa::avx2))
         blend_exact_avx2(src, dst, count, o, rgba);
     else
         blend_exact_scalar(src, dst, count, o, rgba);

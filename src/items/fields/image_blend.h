@@ -15,10 +15,10 @@ namespace vokri::image {
 //
 // The plain definition, one pixel at a time.
 void blend_exact_scalar(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept;
-// The same bytes eight pixels at a time; only when avx2_available().
+// The same bytes eight pixels at a time; only where cpu::usable(avx2) (the
+// plain form elsewhere).
 void blend_exact_avx2(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept;
-bool avx2_available() noexcept;
-// Picks the widest form the processor runs.
+// Picks the widest usable form.
 void blend_exact(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept;
 
 // A raster as the sampler reads it.

@@ -1,8 +1,11 @@
 #include "items/fields/image_resample.h"
 
-#include <immintrin.h>
-
+#include "common/cpu.h"
 #include "common/numeric.h"
+
+#if VOKRI_X86_64
+#include <immintrin.h>
+#endif
 
 namespace vokri::image {
 
@@ -63,7 +66,7 @@ void scalar_rows(const Raster& raster, const Placement& p, double op, Surface& t
     }
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#if VOKRI_X86_64
 
 // The AVX2 form is compiled for AVX2 (clang spells the same region with an
 // attribute pragma); it runs only where the processor has it.
@@ -194,7 +197,7 @@ void resample_scalar(const Raster& raster, const Placement& p, double op, Surfac
 
 void resample_avx2(const Raster& raster, const Placement& p, double op, Surface& target, int64_t x0, int64_t x1,
                    int64_t y0, int64_t y1) noexcept {
-#if defined(__x86_64__) || defined(__i386__)
+#if VOKRI_X86_64
     if (target.format == rgba32)
         avx2_rows<true>(raster, p, op, target, x0, x1, y0, y1);
     else
@@ -206,7 +209,7 @@ void resample_avx2(const Raster& raster, const Placement& p, double op, Surface&
 
 void resample(const Raster& raster, const Placement& p, double op, Surface& target, int64_t x0, int64_t x1,
               int64_t y0, int64_t y1) noexcept {
-    if (avx2_available())
+    if (cpu::usable(cpu::Isa::avx2))
         resample_avx2(raster, p, op, target, x0, x1, y0, y1);
     else
         resample_scalar(raster, p, op, target, x0, x1, y0, y1);

@@ -22,7 +22,7 @@ struct Placement {
 void resample_scalar(const Raster& raster, const Placement& p, double op, Surface& target, int64_t x0, int64_t x1,
                      int64_t y0, int64_t y1) noexcept;
 // The same bytes four pixels at a time in f64 lanes; only when
-// avx2_available().
+// cpu::usable(avx2) (the plain form elsewhere).
 void resample_avx2(const Raster& raster, const Placement& p, double op, Surface& target, int64_t x0, int64_t x1,
                    int64_t y0, int64_t y1) noexcept;
 // Picks the widest form the processor runs.

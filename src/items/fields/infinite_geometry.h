@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "raster/context.h"
 #include "scene/scene.h"
 #include "surface/surface.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/error.h"
+#include "common/error.h"
 #include "common/alloc.h"
 #include "scene/scene.h"
 
@@ -64,14 +64,11 @@ struct ScreenTriangle {
 // tests every pixel of the box.
 enum class Walk { spans, every_pixel };
 
-// The pixel kernel: `best` uses AVX2 when the processor has it (same
-// bytes), `scalar` always the plain code.
-enum class Kernel { best, scalar };
-
 // Rasterizes one triangle: pixel box, barycentric test, depth test, light
-// and the write of the shade's mode.
+// and the write of the shade's mode. The pixel test runs eight pixels at a
+// time where AVX2 is usable (cpu::usable), with the bytes of the plain code.
 void raster_triangle(const Target& target, const ScreenTriangle& tri, const Shade& shade,
-                     Walk walk = Walk::spans, Kernel kernel = Kernel::best) noexcept;
+                     Walk walk = Walk::spans) noexcept;
 
 // Draws one layer: validation, normal matrix, vertex transform, clipping,
 // fan split, culling and rasterization. InvalidMesh,

@@ -8,10 +8,14 @@
 // the pixel lies outside when any weight is below -1e-6. The span walk only
 // decides which pixels of a row need this test at all; see row_span.
 #include <cmath>
-#include <immintrin.h>
 
+#include "common/cpu.h"
 #include "common/numeric.h"
 #include "items/fields/mesh_pipeline.h"
+
+#if VOKRI_X86_64
+#include <immintrin.h>
+#endif
 
 namespace vokri::mesh {
 
@@ -125,21 +129,126 @@ inline void test_run_scalar(const Edges& e, const PixelWriter& w, const Row& r, 
     }
 }
 
+#if VOKRI_X86_64
 // The same test and writes, eight pixels at a time. Every lane performs the
 // f32 operations of the scalar code in the same order (no fused
 // multiply-add: only the AVX2 instruction set is enabled here), so the bytes
 // and depths are identical.
-__attribute__((target("avx2"))) void test_run_avx2(const Edges& e, const PixelWriter& w, const Row& r,
-                                                   int64_t xa, int64_t xb) noexcept {
-    const ScreenTriangle& tri = w.tri;
-    const Shade& shade = w.shade;
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+
+// The barycentric weights of eight pixel centres and the lanes outside the
+// triangle (or beyond the run: `valid` clear).
+struct LaneWeights {
+    __m256 b0, b1, b2, out;
+};
+
+inline LaneWeights lane_weights(const Edges& e, const Row& r, __m256 px, __m256i valid) noexcept {
     const __m256 outside = _mm256_set1_ps(kOutside);
+    const __m256 rx = _mm256_sub_ps(px, _mm256_set1_ps(e.x0));
+    const __m256 e1 = _mm256_sub_ps(_mm256_mul_ps(rx, _mm256_set1_ps(e.dy20)), _mm256_set1_ps(r.r1));
+    const __m256 e2 = _mm256_sub_ps(_mm256_set1_ps(r.r2), _mm256_mul_ps(_mm256_set1_ps(e.dy10), rx));
+    LaneWeights w;
+    w.b1 = _mm256_div_ps(e1, _mm256_set1_ps(e.area));
+    w.b2 = _mm256_div_ps(e2, _mm256_set1_ps(e.area));
+    w.b0 = _mm256_sub_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), w.b1), w.b2);
+    w.out = _mm256_or_ps(
+        _mm256_or_ps(_mm256_cmp_ps(w.b0, outside, _CMP_LT_OQ), _mm256_cmp_ps(w.b1, outside, _CMP_LT_OQ)),
+        _mm256_or_ps(_mm256_cmp_ps(w.b2, outside, _CMP_LT_OQ),
+                     _mm256_castsi256_ps(_mm256_xor_si256(valid, _mm256_set1_epi32(-1)))));
+    return w;
+}
+
+// clamp_f(v, lo, hi): v > lo ? (v < hi ? v : hi) : lo
+inline __m256 clamp_lanes(__m256 v, __m256 lo, __m256 hi) noexcept {
+    const __m256 upper = _mm256_blendv_ps(hi, v, _mm256_cmp_ps(v, hi, _CMP_LT_OQ));
+    return _mm256_blendv_ps(lo, upper, _mm256_cmp_ps(v, lo, _CMP_GT_OQ));
+}
+
+// round_half_away_f then the integer conversion (truncation).
+inline __m256i round_lanes(__m256 v) noexcept {
+    const __m256 h = _mm256_or_ps(_mm256_and_ps(v, _mm256_set1_ps(-0.0f)), _mm256_set1_ps(0.49999997f));
+    return _mm256_cvttps_epi32(_mm256_add_ps(v, h));
+}
+
+// The lit colour channels in [0, 1]: the interpolated normal, normalised,
+// against the light.
+inline void lane_colours(const ScreenTriangle& tri, const Shade& shade, const LaneWeights& w,
+                         __m256 out[3]) noexcept {
+    const __m256 zero = _mm256_setzero_ps();
+    __m256 n[3];
+    for (int c = 0; c < 3; ++c) {
+        n[c] = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(w.b0, _mm256_set1_ps(tri.n[0][c])),
+                                           _mm256_mul_ps(w.b1, _mm256_set1_ps(tri.n[1][c]))),
+                             _mm256_mul_ps(w.b2, _mm256_set1_ps(tri.n[2][c])));
+    }
+    const __m256 len2 = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n[0], n[0]), _mm256_mul_ps(n[1], n[1])),
+                                      _mm256_mul_ps(n[2], n[2]));
+    const __m256 norm = _mm256_cmp_ps(len2, _mm256_set1_ps(1e-20f), _CMP_GT_OQ);
+    const __m256 len = _mm256_sqrt_ps(len2);
+    for (int c = 0; c < 3; ++c) n[c] = _mm256_blendv_ps(n[c], _mm256_div_ps(n[c], len), norm);
+    const __m256 d = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n[0], _mm256_set1_ps(kLightX)),
+                                                 _mm256_mul_ps(n[1], _mm256_set1_ps(kLightY))),
+                                   _mm256_mul_ps(n[2], _mm256_set1_ps(kLightZ)));
+    const __m256 lit = _mm256_add_ps(
+        _mm256_mul_ps(_mm256_and_ps(d, _mm256_cmp_ps(d, zero, _CMP_GT_OQ)), _mm256_set1_ps(0.76f)),
+        _mm256_set1_ps(0.24f));
+    const __m256 k255 = _mm256_set1_ps(255.0f);
+    for (int k = 0; k < 3; ++k)
+        out[k] = clamp_lanes(_mm256_div_ps(_mm256_mul_ps(lit, _mm256_set1_ps(shade.colour[k])), k255), zero,
+                             _mm256_set1_ps(1.0f));
+}
+
+// The new pixel values: the lit colour, or its blend over `old`.
+inline __m256i lane_values(const Shade& shade, bool has_alpha, const __m256 cl[3], __m256i old) noexcept {
+    const __m256 k255 = _mm256_set1_ps(255.0f), zero = _mm256_setzero_ps();
+    if (shade.mode == Mode::opaque) {
+        __m256i value = _mm256_or_si256(_mm256_or_si256(round_lanes(_mm256_mul_ps(k255, cl[0])),
+                                                        _mm256_slli_epi32(round_lanes(_mm256_mul_ps(k255, cl[1])), 8)),
+                                        _mm256_slli_epi32(round_lanes(_mm256_mul_ps(k255, cl[2])), 16));
+        if (has_alpha) value = _mm256_or_si256(value, _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+        return value;
+    }
+    const __m256 a = _mm256_set1_ps(shade.alpha);
+    const __m256 keep = _mm256_set1_ps(1.0f - shade.alpha);
+    const __m256i byte = _mm256_set1_epi32(0xFF);
+    __m256i value = _mm256_setzero_si256();
+    for (int k = 0; k < 3; ++k) {
+        const __m256 dst = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(old, 8 * k), byte));
+        const __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_mul_ps(k255, cl[k]), a), _mm256_mul_ps(keep, dst));
+        value = _mm256_or_si256(value, _mm256_slli_epi32(round_lanes(clamp_lanes(v, zero, k255)), 8 * k));
+    }
+    if (has_alpha) {
+        const __m256 dst = _mm256_cvtepi32_ps(_mm256_srli_epi32(old, 24));
+        const __m256 v = _mm256_add_ps(_mm256_mul_ps(keep, dst), _mm256_mul_ps(k255, a));
+        value = _mm256_or_si256(value, _mm256_slli_epi32(round_lanes(clamp_lanes(v, zero, k255)), 24));
+    }
+    return value;
+}
+
+// Stores the lanes of a partial group whose bit in `skip_bits` is clear.
+inline void store_partial(float* dst, __m256 value, int skip_bits) noexcept {
+    alignas(32) float vs[8];
+    _mm256_store_ps(vs, value);
+    for (int k = 0; k < 8; ++k)
+        if (!(skip_bits >> k & 1)) dst[k] = vs[k];
+}
+
+inline void store_partial(uint32_t* dst, __m256i value, int skip_bits) noexcept {
+    alignas(32) uint32_t vs[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(vs), value);
+    for (int k = 0; k < 8; ++k)
+        if (!(skip_bits >> k & 1)) dst[k] = vs[k];
+}
+
+void test_run_avx2(const Edges& e, const PixelWriter& w, const Row& r, int64_t xa, int64_t xb) noexcept {
+    const ScreenTriangle& tri = w.tri;
     const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
-    const __m256 half = _mm256_set1_ps(0.5f);
-    const __m256 x0 = _mm256_set1_ps(e.x0), dy20 = _mm256_set1_ps(e.dy20), dy10 = _mm256_set1_ps(e.dy10);
-    const __m256 r1 = _mm256_set1_ps(r.r1), r2 = _mm256_set1_ps(r.r2), area = _mm256_set1_ps(e.area);
     const __m256 z0 = _mm256_set1_ps(tri.z[0]), z1 = _mm256_set1_ps(tri.z[1]), z2 = _mm256_set1_ps(tri.z[2]);
-    const __m256 bias = _mm256_set1_ps(1e-7f);
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     float* depth = w.target.depth;
     uint32_t* pixels = w.target.pixels;
@@ -150,121 +259,54 @@ __attribute__((target("avx2"))) void test_run_avx2(const Edges& e, const PixelWr
         const bool full = count == 8;
         const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int32_t>(count)), lane);
         const __m256i xi = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(x)), lane);
-        const __m256 px = _mm256_add_ps(_mm256_cvtepi32_ps(xi), half);
-        const __m256 rx = _mm256_sub_ps(px, x0);
-        const __m256 e1 = _mm256_sub_ps(_mm256_mul_ps(rx, dy20), r1);
-        const __m256 e2 = _mm256_sub_ps(r2, _mm256_mul_ps(dy10, rx));
-        const __m256 b1 = _mm256_div_ps(e1, area);
-        const __m256 b2 = _mm256_div_ps(e2, area);
-        const __m256 b0 = _mm256_sub_ps(_mm256_sub_ps(one, b1), b2);
-        const __m256 out = _mm256_or_ps(
-            _mm256_or_ps(_mm256_cmp_ps(b0, outside, _CMP_LT_OQ), _mm256_cmp_ps(b1, outside, _CMP_LT_OQ)),
-            _mm256_or_ps(_mm256_cmp_ps(b2, outside, _CMP_LT_OQ),
-                         _mm256_castsi256_ps(_mm256_xor_si256(valid, _mm256_set1_epi32(-1)))));
-        if (_mm256_movemask_ps(out) == 0xFF) continue;
-        const __m256 z = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b0, z0), _mm256_mul_ps(b1, z1)),
-                                       _mm256_mul_ps(b2, z2));
+        const LaneWeights lw = lane_weights(e, r, _mm256_add_ps(_mm256_cvtepi32_ps(xi), _mm256_set1_ps(0.5f)), valid);
+        if (_mm256_movemask_ps(lw.out) == 0xFF) continue;
+        const __m256 z = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(lw.b0, z0), _mm256_mul_ps(lw.b1, z1)),
+                                       _mm256_mul_ps(lw.b2, z2));
         const size_t i = r.base + static_cast<size_t>(x);
         const __m256 stored = full ? _mm256_loadu_ps(depth + i) : _mm256_maskload_ps(depth + i, valid);
         const __m256 skip = _mm256_or_ps(
-            _mm256_or_ps(out, _mm256_or_ps(_mm256_cmp_ps(z, zero, _CMP_LT_OQ), _mm256_cmp_ps(z, one, _CMP_GT_OQ))),
-            _mm256_cmp_ps(z, _mm256_add_ps(stored, bias), _CMP_GT_OQ));
+            _mm256_or_ps(lw.out, _mm256_or_ps(_mm256_cmp_ps(z, zero, _CMP_LT_OQ), _mm256_cmp_ps(z, one, _CMP_GT_OQ))),
+            _mm256_cmp_ps(z, _mm256_add_ps(stored, _mm256_set1_ps(1e-7f)), _CMP_GT_OQ));
         const int skip_bits = _mm256_movemask_ps(skip);
         if (skip_bits == 0xFF) continue;
 
-        __m256 n[3];
-        for (int c = 0; c < 3; ++c) {
-            n[c] = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b0, _mm256_set1_ps(tri.n[0][c])),
-                                               _mm256_mul_ps(b1, _mm256_set1_ps(tri.n[1][c]))),
-                                 _mm256_mul_ps(b2, _mm256_set1_ps(tri.n[2][c])));
-        }
-        const __m256 len2 = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n[0], n[0]), _mm256_mul_ps(n[1], n[1])),
-                                          _mm256_mul_ps(n[2], n[2]));
-        const __m256 norm = _mm256_cmp_ps(len2, _mm256_set1_ps(1e-20f), _CMP_GT_OQ);
-        const __m256 len = _mm256_sqrt_ps(len2);
-        for (int c = 0; c < 3; ++c) n[c] = _mm256_blendv_ps(n[c], _mm256_div_ps(n[c], len), norm);
-        const __m256 d = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n[0], _mm256_set1_ps(kLightX)),
-                                                     _mm256_mul_ps(n[1], _mm256_set1_ps(kLightY))),
-                                       _mm256_mul_ps(n[2], _mm256_set1_ps(kLightZ)));
-        const __m256 lit = _mm256_add_ps(
-            _mm256_mul_ps(_mm256_and_ps(d, _mm256_cmp_ps(d, zero, _CMP_GT_OQ)), _mm256_set1_ps(0.76f)),
-            _mm256_set1_ps(0.24f));
-        // clamp_f(v, lo, hi): v > lo ? (v < hi ? v : hi) : lo
-        auto clamp = [&](__m256 v, __m256 lo, __m256 hi) __attribute__((target("avx2"))) {
-            const __m256 upper = _mm256_blendv_ps(hi, v, _mm256_cmp_ps(v, hi, _CMP_LT_OQ));
-            return _mm256_blendv_ps(lo, upper, _mm256_cmp_ps(v, lo, _CMP_GT_OQ));
-        };
-        // round_half_away_f then the integer conversion (truncation).
-        const __m256 sign = _mm256_set1_ps(-0.0f);
-        const __m256 almost_half = _mm256_set1_ps(0.49999997f);
-        auto round_int = [&](__m256 v) __attribute__((target("avx2"))) {
-            const __m256 h = _mm256_or_ps(_mm256_and_ps(v, sign), almost_half);
-            return _mm256_cvttps_epi32(_mm256_add_ps(v, h));
-        };
-        const __m256 k255 = _mm256_set1_ps(255.0f);
         __m256 cl[3];
-        for (int k = 0; k < 3; ++k)
-            cl[k] = clamp(_mm256_div_ps(_mm256_mul_ps(lit, _mm256_set1_ps(shade.colour[k])), k255), zero, one);
-
-        const __m256i keep_mask = _mm256_castps_si256(skip);
+        lane_colours(tri, w.shade, lw, cl);
         const __m256i old = full ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i))
                                  : _mm256_maskload_epi32(reinterpret_cast<const int*>(pixels + i), valid);
-        __m256i value;
-        if (shade.mode == Mode::opaque) {
-            if (full) {
+        if (w.shade.mode == Mode::opaque) {
+            if (full)
                 _mm256_storeu_ps(depth + i, _mm256_blendv_ps(z, stored, skip));
-            } else {
-                alignas(32) float zs[8];
-                _mm256_store_ps(zs, z);
-                for (int k = 0; k < 8; ++k)
-                    if (!(skip_bits >> k & 1)) depth[i + size_t(k)] = zs[k];
-            }
-            value = _mm256_or_si256(
-                _mm256_or_si256(round_int(_mm256_mul_ps(k255, cl[0])),
-                                _mm256_slli_epi32(round_int(_mm256_mul_ps(k255, cl[1])), 8)),
-                _mm256_slli_epi32(round_int(_mm256_mul_ps(k255, cl[2])), 16));
-            if (w.target.has_alpha) value = _mm256_or_si256(value, _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u)));
-        } else {
-            const __m256 a = _mm256_set1_ps(shade.alpha);
-            const __m256 keep = _mm256_set1_ps(1.0f - shade.alpha);
-            const __m256i byte = _mm256_set1_epi32(0xFF);
-            value = _mm256_setzero_si256();
-            for (int k = 0; k < 3; ++k) {
-                const __m256 dst = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(old, 8 * k), byte));
-                const __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_mul_ps(k255, cl[k]), a), _mm256_mul_ps(keep, dst));
-                value = _mm256_or_si256(value, _mm256_slli_epi32(round_int(clamp(v, zero, k255)), 8 * k));
-            }
-            if (w.target.has_alpha) {
-                const __m256 dst = _mm256_cvtepi32_ps(_mm256_srli_epi32(old, 24));
-                const __m256 v = _mm256_add_ps(_mm256_mul_ps(keep, dst), _mm256_mul_ps(k255, a));
-                value = _mm256_or_si256(value, _mm256_slli_epi32(round_int(clamp(v, zero, k255)), 24));
-            }
+            else
+                store_partial(depth + i, z, skip_bits);
         }
-        if (full) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i), _mm256_blendv_epi8(value, old, keep_mask));
-        } else {
-            alignas(32) uint32_t vs[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(vs), value);
-            for (int k = 0; k < 8; ++k)
-                if (!(skip_bits >> k & 1)) pixels[i + size_t(k)] = vs[k];
-        }
+        const __m256i value = lane_values(w.shade, w.target.has_alpha, cl, old);
+        if (full)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i),
+                                _mm256_blendv_epi8(value, old, _mm256_castps_si256(skip)));
+        else
+            store_partial(pixels + i, value, skip_bits);
     }
 }
 
-bool have_avx2() noexcept {
-    static const bool yes = __builtin_cpu_supports("avx2");
-    return yes;
-}
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif  // VOKRI_X86_64
 
 inline void test_run(const Edges& e, const PixelWriter& w, int64_t y, int64_t xa, int64_t xb,
                      bool simd) noexcept {
     const Row r = row_of(e, w.target, y);
+#if VOKRI_X86_64
     // Lane indices are 32-bit.
-    if (simd && xb < 0x7FFFFFF0) {
-        test_run_avx2(e, w, r, xa, xb);
-    } else {
-        test_run_scalar(e, w, r, xa, xb);
-    }
+    if (simd && xb < 0x7FFFFFF0) return test_run_avx2(e, w, r, xa, xb);
+#else
+    (void)simd;
+#endif
+    test_run_scalar(e, w, r, xa, xb);
 }
 
 // The columns of a row where the pixel test can pass.
@@ -324,9 +366,8 @@ inline bool row_span(const Edges& e, const SpanSetup& s, int64_t y, int64_t box_
 
 }  // namespace
 
-void raster_triangle(const Target& target, const ScreenTriangle& tri, const Shade& shade, Walk walk,
-                     Kernel kernel) noexcept {
-    const bool simd = kernel == Kernel::best && have_avx2();
+void raster_triangle(const Target& target, const ScreenTriangle& tri, const Shade& shade, Walk walk) noexcept {
+    const bool simd = cpu::usable(cpu::Isa::avx2);
     Edges e;
     e.x0 = tri.x[0];
     e.y0 = tri.y[0];

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cpu.h"
 #include "items/fields/fractal_field.h"
 #include "support/scene.h"
 #include "vokri_core.h"
@@ -404,7 +405,7 @@ TEST(FractalLanes, ExportsMatchTheFormulaOnRandomViews) {
 }
 
 TEST(FractalLanes, EveryLaneWidthGivesTheScalarBytes) {
-    using vokri::FractalPath;
+    using vokri::cpu::Isa;
     std::mt19937_64 rng(66);
     int compared = 0;
     for (int trial = 0; trial < 150; ++trial) {
@@ -425,17 +426,23 @@ TEST(FractalLanes, EveryLaneWidthGivesTheScalarBytes) {
         vokri::FrameView view = vokri::FrameView::for_canvas(3 + double(rng() % 50), uint32_t(w), uint32_t(h));
         std::vector<uint32_t> scalar = start;
         vokri::Surface ss = vokri::Surface::wrap(scalar.data(), w, h, format);
-        vokri::render_fractal(params, inverse, view, ss, FractalPath::scalar);
-        for (FractalPath path : {FractalPath::sse2, FractalPath::avx2, FractalPath::automatic}) {
-            if (!vokri::fractal_path_available(path)) continue;
+        {
+            vokri::cpu::ScopedCap plain(Isa::scalar);
+            vokri::render_fractal(params, inverse, view, ss);
+        }
+        for (Isa isa : {Isa::sse2, Isa::avx2}) {
+            if (!vokri::cpu::usable(isa)) continue;
+            vokri::cpu::ScopedCap cap(isa);
             std::vector<uint32_t> lanes = start;
             vokri::Surface ls = vokri::Surface::wrap(lanes.data(), w, h, format);
-            vokri::render_fractal(params, inverse, view, ls, path);
-            ASSERT_EQ(lanes, scalar) << "trial " << trial << " path " << int(path);
+            vokri::render_fractal(params, inverse, view, ls);
+            ASSERT_EQ(lanes, scalar) << "trial " << trial << " " << vokri::cpu::name(isa);
             ++compared;
         }
     }
-    EXPECT_GE(compared, 300);
+    // Every form the processor has was compared (none beyond scalar on
+    // processors without x86 lanes).
+    EXPECT_EQ(compared, 150 * (int(vokri::cpu::usable(Isa::sse2)) + int(vokri::cpu::usable(Isa::avx2))));
 }
 
 TEST(FractalLanes, EvaluateMatchesPixels) {

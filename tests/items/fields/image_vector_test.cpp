@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "common/cpu.h"
 #include "items/fields/image_blend.h"
 
 namespace {
@@ -22,7 +23,7 @@ uint8_t random_alpha(std::mt19937& rng) {
 }  // namespace
 
 TEST(ImageVector, Avx2MatchesScalarOnRandomInputs) {
-    if (!vokri::image::avx2_available()) GTEST_SKIP() << "no AVX2 on this processor";
+    if (!vokri::cpu::usable(vokri::cpu::Isa::avx2)) GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 rng(1234);
     const uint32_t opacities[] = {0, 1, 2, 64, 127, 128, 200, 254, 255};
     for (int round = 0; round < 400; ++round) {
@@ -70,7 +71,7 @@ TEST(ImageVector, DivisionByMultiplyCoversTheBlendRange) {
 // a pixel, translucent texels and opacities, both Surface formats, and boxes
 // whose width is not a multiple of four.
 TEST(ImageVector, Avx2ResampleMatchesScalarOnRandomPlacements) {
-    if (!vokri::image::avx2_available()) GTEST_SKIP() << "no AVX2 on this processor";
+    if (!vokri::cpu::usable(vokri::cpu::Isa::avx2)) GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 rng(99);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double opacities[] = {1.0, 0.5, 0.37, 0.999, 1e-3};

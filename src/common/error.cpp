@@ -1,4 +1,4 @@
-#include "api/error.h"
+#include "common/error.h"
 
 namespace vokri {
 
