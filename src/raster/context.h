@@ -23,6 +23,18 @@ struct Transform {
     }
 };
 
+// F composed with B: the transform that applies B, then F.
+inline Transform compose(const Transform& f, const Transform& b) noexcept {
+    Transform d;
+    d.xx = f.xx * b.xx + f.xy * b.yx;
+    d.xy = f.xx * b.xy + f.xy * b.yy;
+    d.yx = f.yx * b.xx + f.yy * b.yx;
+    d.yy = f.yx * b.xy + f.yy * b.yy;
+    d.x0 = f.xx * b.x0 + f.xy * b.y0 + f.x0;
+    d.y0 = f.yx * b.x0 + f.yy * b.y0 + f.y0;
+    return d;
+}
+
 struct Point {
     double x = 0, y = 0;
     bool operator==(const Point& o) const noexcept { return x == o.x && y == o.y; }

@@ -183,66 +183,96 @@ void sort_active(ActiveEdge* a, size_t n) noexcept {
     }
 }
 
-template <class Len>
-Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
-    RasterScratch& sc = *job.ctx.scratch;
-    const Edge* edges = list.edges.data();
-    const size_t edge_count = list.edges.size();
-    const int64_t s_first = 4 * job.first_row, s_last = 4 * job.last_row + 3;
-    const size_t sub_count = static_cast<size_t>(s_last - s_first + 1);
+// The sub-scanlines s0..s1 of the fill that an edge crosses (the sample
+// line v = s + 0.5 lies in top < v <= bottom); false when there are none.
+struct SubScanlines {
+    int64_t first, last;  // of the fill
 
-    // Bucket the edges by the first sub-scanline they cross (counting sort).
-    VOKRI_TRY(sc.bucket_start.resize(sub_count + 1));
-    VOKRI_TRY(sc.bucket_edges.resize(edge_count));
-    uint32_t* start = sc.bucket_start.data();
-    std::fill(start, start + sub_count + 1, 0u);
-    const double s_first_d = static_cast<double>(s_first), s_last_d = static_cast<double>(s_last);
-    auto span_of = [&](const Edge& e, int64_t& s0, int64_t& s1) noexcept {
+    bool of(const Edge& e, int64_t& s0, int64_t& s1) const noexcept {
+        const double first_d = static_cast<double>(first), last_d = static_cast<double>(last);
         const double top = e.y_first < e.y_last ? e.y_first : e.y_last;
         const double bottom = e.y_first < e.y_last ? e.y_last : e.y_first;
-        // Sub-scanline s samples v = s + 0.5; the edge crosses it when
-        // top < v <= bottom.
-        if (top > s_last_d + 1 || bottom < s_first_d + 0.5) return false;
-        s0 = top < s_first_d - 1 ? s_first : static_cast<int64_t>(std::floor(top - 0.5)) + 1;
-        s1 = bottom > s_last_d + 1 ? s_last : static_cast<int64_t>(std::floor(bottom - 0.5));
-        if (s0 < s_first) s0 = s_first;
-        if (s1 > s_last) s1 = s_last;
+        if (top > last_d + 1 || bottom < first_d + 0.5) return false;
+        s0 = top < first_d - 1 ? first : static_cast<int64_t>(std::floor(top - 0.5)) + 1;
+        s1 = bottom > last_d + 1 ? last : static_cast<int64_t>(std::floor(bottom - 0.5));
+        if (s0 < first) s0 = first;
+        if (s1 > last) s1 = last;
         return s0 <= s1;
-    };
-    const double lo = static_cast<double>(-4), hi = static_cast<double>(job.capacity + 4);
-    const double base_d = static_cast<double>(4 * job.box_start);
-    const int64_t base = 4 * job.box_start;
-    const int64_t cap = job.capacity;
+    }
+};
 
+// The fill of one EdgeList in three steps: the edges are bucketed by the
+// first sub-scanline they cross (edges wholly beside the box become fold
+// counts), each sub-scanline adds its spans to the CoverageRow, and each
+// finished row is emitted as runs.
+template <class Len>
+class RowRasterizer {
+public:
+    RowRasterizer(FillJob& job, const EdgeList& list) noexcept
+        : job_(job),
+          sc_(*job.ctx.scratch),
+          edges_(list.edges.data()),
+          edge_count_(list.edges.size()),
+          lines_{4 * job.first_row, 4 * job.last_row + 3},
+          sub_count_(static_cast<size_t>(lines_.last - lines_.first + 1)),
+          base_d_(static_cast<double>(4 * job.box_start)),
+          lo_(-4.0 + base_d_),
+          hi_(static_cast<double>(job.capacity + 4) + base_d_),
+          base_(4 * job.box_start),
+          cap_(job.capacity) {
+        // Only a list that reaches beyond the box's sides can have edges
+        // wholly beside it.
+        may_fold_ = (list.x_min < base_d_ || list.x_max > base_d_ + static_cast<double>(cap_)) &&
+                    !list.open_contour && raster_shortcuts::enabled();
+    }
+
+    Error run() noexcept {
+        VOKRI_TRY(bucket_edges());
+        if (bucketed_ == 0 && !any_folded_) return Error::None;
+        VOKRI_TRY(sc_.active.reserve(bucketed_));
+        VOKRI_TRY(sc_.spans.reserve(bucketed_ + 2));
+        const size_t width = static_cast<size_t>(job_.box_width);
+        VOKRI_TRY(sc_.coverage.reserve(width));
+        size_t len_bytes;
+        if (!checked_mul(width, sizeof(Len), len_bytes)) return Error::OutOfMemory;
+        VOKRI_TRY(sc_.run_lengths.reserve(len_bytes));
+        row_ = CoverageRow<Len>{sc_.coverage.data(), reinterpret_cast<Len*>(sc_.run_lengths.data())};
+        for (int64_t y = job_.first_row; y <= job_.last_row; ++y) {
+            if (active_count_ == 0) {  // skip rows that nothing crosses
+                if (!next_crossed_row(y)) break;
+                if (next_row_ > y) {
+                    y = next_row_ - 1;
+                    continue;
+                }
+            }
+            row_.used = 0;
+            for (int64_t s = 4 * y; s < 4 * y + 4; ++s) sub_scanline(s);
+            emit_row(y);
+        }
+        return Error::None;
+    }
+
+private:
     // Where an edge lies against the box over the sub-scanlines s0..s1 it
     // crosses: -1 left of it (every crossing at or before column 0), +1
     // right of it (every crossing at or beyond the box end), 0 otherwise.
     // The crossing is a monotonic function of the sub-scanline (each step of
     // its computation rounds monotonically), so its two ends decide.
-    auto side_of = [&](const Edge& e, int64_t s0, int64_t s1) noexcept -> int {
+    int side_of(const Edge& e, int64_t s0, int64_t s1) const noexcept {
         const bool down = e.y_last > e.y_first;
         const ActiveEdge a{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0, 0, 0};
-        const int64_t x0 = crossing_of(a, static_cast<double>(s0) + 0.5, lo + base_d, hi + base_d, base);
-        const int64_t x1 = crossing_of(a, static_cast<double>(s1) + 0.5, lo + base_d, hi + base_d, base);
+        const int64_t x0 = crossing_of(a, static_cast<double>(s0) + 0.5, lo_, hi_, base_);
+        const int64_t x1 = crossing_of(a, static_cast<double>(s1) + 0.5, lo_, hi_, base_);
         if (x0 <= 0 && x1 <= 0) return -1;
-        if (x0 >= cap && x1 >= cap) return 1;
+        if (x0 >= cap_ && x1 >= cap_) return 1;
         return 0;
-    };
-    // Only a list that reaches beyond the box's sides can have such edges.
-    const bool may_fold = (list.x_min < base_d || list.x_max > base_d + static_cast<double>(cap)) &&
-                          !list.open_contour && raster_shortcuts::enabled();
-    FoldCount* folds = nullptr;
-    if (may_fold) {
-        VOKRI_TRY(sc.folds.resize(sub_count + 1));
-        folds = sc.folds.data();
-        std::fill(folds, folds + sub_count + 1, FoldCount{0, 0, 0});
     }
-    bool any_folded = false;
-    // Difference counts at s0 and s1 + 1, summed up below.
-    auto fold = [&](int side, const Edge& e, int64_t s0, int64_t s1) noexcept {
-        FoldCount& f0 = folds[s0 - s_first];
-        FoldCount& f1 = folds[s1 - s_first + 1];
-        any_folded = true;
+
+    // Difference counts at s0 and s1 + 1, summed up afterwards.
+    void fold(int side, const Edge& e, int64_t s0, int64_t s1) noexcept {
+        FoldCount& f0 = folds_[s0 - lines_.first];
+        FoldCount& f1 = folds_[s1 - lines_.first + 1];
+        any_folded_ = true;
         if (side > 0) {
             ++f0.right_count;
             --f1.right_count;
@@ -253,140 +283,151 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
         f1.left_winding -= w;
         ++f0.left_count;
         --f1.left_count;
-    };
-    for (size_t i = 0; i < edge_count; ++i) {
-        int64_t s0 = 0, s1 = 0;
-        if (!span_of(edges[i], s0, s1)) continue;
-        if (may_fold) {
-            if (const int side = side_of(edges[i], s0, s1)) {
-                fold(side, edges[i], s0, s1);
-                continue;
-            }
-        }
-        ++start[s0 - s_first + 1];
     }
-    for (size_t k = 1; k <= sub_count; ++k) start[k] += start[k - 1];
-    {
-        uint32_t* order = sc.bucket_edges.data();
-        // start[k] is now the first slot of bucket k; fill using a moving
-        // cursor per bucket held in start[k] and restore afterwards.
-        for (size_t i = 0; i < edge_count; ++i) {
+
+    // Step 1: a counting sort of the edges by their first sub-scanline into
+    // bucket_start / bucket_edges; the edges beside the box become folds.
+    Error bucket_edges() noexcept {
+        VOKRI_TRY(sc_.bucket_start.resize(sub_count_ + 1));
+        VOKRI_TRY(sc_.bucket_edges.resize(edge_count_));
+        start_ = sc_.bucket_start.data();
+        std::fill(start_, start_ + sub_count_ + 1, 0u);
+        if (may_fold_) {
+            VOKRI_TRY(sc_.folds.resize(sub_count_ + 1));
+            folds_ = sc_.folds.data();
+            std::fill(folds_, folds_ + sub_count_ + 1, FoldCount{0, 0, 0});
+        }
+        for (size_t i = 0; i < edge_count_; ++i) {
             int64_t s0 = 0, s1 = 0;
-            if (span_of(edges[i], s0, s1) && !(any_folded && side_of(edges[i], s0, s1) != 0))
-                order[start[s0 - s_first]++] = static_cast<uint32_t>(i);
-        }
-        for (size_t k = sub_count; k > 0; --k) start[k] = start[k - 1];
-        start[0] = 0;
-    }
-    for (size_t k = 1; any_folded && k <= sub_count; ++k) {
-        folds[k].left_winding += folds[k - 1].left_winding;
-        folds[k].left_count += folds[k - 1].left_count;
-        folds[k].right_count += folds[k - 1].right_count;
-    }
-    const size_t bucketed = start[sub_count];
-    if (bucketed == 0 && !any_folded) return Error::None;
-
-    VOKRI_TRY(sc.active.reserve(bucketed));
-    VOKRI_TRY(sc.spans.reserve(bucketed + 2));
-    const size_t width = static_cast<size_t>(job.box_width);
-    VOKRI_TRY(sc.coverage.reserve(width));
-    size_t len_bytes;
-    if (!checked_mul(width, sizeof(Len), len_bytes)) return Error::OutOfMemory;
-    VOKRI_TRY(sc.run_lengths.reserve(len_bytes));
-
-    CoverageRow<Len> row{sc.coverage.data(), reinterpret_cast<Len*>(sc.run_lengths.data())};
-    ActiveEdge* active = sc.active.data();
-    size_t active_count = 0;
-    int64_t* kept = sc.spans.data();
-    const uint32_t* order = sc.bucket_edges.data();
-    Surface& surface = job.surface;
-    DrawContext& ctx = job.ctx;
-
-    for (int64_t y = job.first_row; y <= job.last_row; ++y) {
-        const int64_t s_row = 4 * y;
-        if (active_count == 0) {
-            // Skip rows that nothing crosses.
-            size_t k = static_cast<size_t>(s_row - s_first);
-            while (k < sub_count && start[k] == start[k + 1] &&
-                   !(any_folded && (folds[k].left_count != 0 || folds[k].right_count != 0)))
-                ++k;
-            if (k == sub_count) break;
-            const int64_t next_row = (s_first + static_cast<int64_t>(k)) >> 2;
-            if (next_row > y) {
-                y = next_row - 1;
-                continue;
-            }
-        }
-        row.used = 0;
-        for (int64_t s = s_row; s < s_row + 4; ++s) {
-            const size_t k = static_cast<size_t>(s - s_first);
-            for (uint32_t j = start[k]; j < start[k + 1]; ++j) {
-                const Edge& e = edges[order[j]];
-                const bool down = e.y_last > e.y_first;
-                int64_t s0 = 0, s1 = 0;
-                span_of(e, s0, s1);
-                active[active_count++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0,
-                                                    down ? -1 : 1, 0};
-            }
-            const FoldCount f = any_folded ? folds[k] : FoldCount{0, 0, 0};
-            if (active_count == 0 && f.left_count == 0 && f.right_count == 0) continue;
-            const double v = static_cast<double>(s) + 0.5;
-            size_t n = 0;
-            for (size_t i = 0; i < active_count; ++i) {
-                if (active[i].s_end < s) continue;
-                if (n != i) active[n] = active[i];
-                active[n].x = crossing_of(active[n], v, lo + base_d, hi + base_d, base);
-                ++n;
-            }
-            active_count = n;
-            if (n + (f.left_count != 0) + (f.right_count != 0) < 2) continue;
-            sort_active(active, n);
-
-            // Kept crossings under the fill rule, then spans in pairs. The
-            // folded edges left of the box act as one crossing at its left
-            // border; those right of it close an open span at its right
-            // border (the outlines are closed, so the winding returns to 0
-            // there).
-            size_t m = 0;
-            if (job.rule == fill_even_odd) {
-                if (f.left_count & 1) kept[m++] = static_cast<int64_t>(lo);
-                for (size_t i = 0; i < n; ++i) kept[m++] = active[i].x;
-                if (f.right_count != 0 && (m & 1)) kept[m++] = static_cast<int64_t>(hi);
-            } else {
-                int32_t w = f.left_winding;
-                if (w != 0) kept[m++] = static_cast<int64_t>(lo);
-                for (size_t i = 0; i < n; ++i) {
-                    const int32_t before = w;
-                    w += active[i].winding;
-                    if (before == 0 || w == 0) kept[m++] = active[i].x;
+            if (!lines_.of(edges_[i], s0, s1)) continue;
+            if (may_fold_) {
+                if (const int side = side_of(edges_[i], s0, s1)) {
+                    fold(side, edges_[i], s0, s1);
+                    continue;
                 }
-                if (f.right_count != 0 && w != 0) kept[m++] = static_cast<int64_t>(hi);
             }
-            int64_t prev_end = 0;
-            size_t hint = 0;
-            for (size_t i = 0; i + 1 < m; i += 2) {
-                int64_t a = kept[i], b = kept[i + 1];
-                int64_t sp = a > prev_end ? a : prev_end;
-                if (sp < 0) sp = 0;
-                if (sp >= cap) break;
-                int64_t ep = b < cap ? b : cap;
-                if (ep < sp) ep = sp;
-                if (sp < ep) {
-                    if (ep > cap) fatal("attempt to add span beyond capacity. this is a bug, please report it");
-                    row.add_span(sp, ep, hint);
-                }
-                prev_end = ep;
-            }
+            ++start_[s0 - lines_.first + 1];
         }
-        // Emit the row: runs of equal coverage, adjacent equal runs merged.
-        const size_t limit = row.used < width ? row.used : width;
+        for (size_t k = 1; k <= sub_count_; ++k) start_[k] += start_[k - 1];
+        // start_[k] is now the first slot of bucket k; fill using a moving
+        // cursor per bucket held in start_[k] and restore afterwards.
+        uint32_t* order = sc_.bucket_edges.data();
+        for (size_t i = 0; i < edge_count_; ++i) {
+            int64_t s0 = 0, s1 = 0;
+            if (lines_.of(edges_[i], s0, s1) && !(any_folded_ && side_of(edges_[i], s0, s1) != 0))
+                order[start_[s0 - lines_.first]++] = static_cast<uint32_t>(i);
+        }
+        for (size_t k = sub_count_; k > 0; --k) start_[k] = start_[k - 1];
+        start_[0] = 0;
+        for (size_t k = 1; any_folded_ && k <= sub_count_; ++k) {
+            folds_[k].left_winding += folds_[k - 1].left_winding;
+            folds_[k].left_count += folds_[k - 1].left_count;
+            folds_[k].right_count += folds_[k - 1].right_count;
+        }
+        bucketed_ = start_[sub_count_];
+        return Error::None;
+    }
+
+    // With no edge active at row y: sets next_row_ to the first row from y
+    // on that an edge (or a fold) crosses; false when none is left.
+    bool next_crossed_row(int64_t y) noexcept {
+        size_t k = static_cast<size_t>(4 * y - lines_.first);
+        while (k < sub_count_ && start_[k] == start_[k + 1] &&
+               !(any_folded_ && (folds_[k].left_count != 0 || folds_[k].right_count != 0)))
+            ++k;
+        if (k == sub_count_) return false;
+        next_row_ = (lines_.first + static_cast<int64_t>(k)) >> 2;
+        return true;
+    }
+
+    // Step 2: the active edges of sub-scanline s, their crossings under the
+    // fill rule, and the spans they bound added to the CoverageRow.
+    void sub_scanline(int64_t s) noexcept {
+        ActiveEdge* active = sc_.active.data();
+        const size_t k = static_cast<size_t>(s - lines_.first);
+        for (uint32_t j = start_[k]; j < start_[k + 1]; ++j) {
+            const Edge& e = edges_[sc_.bucket_edges[j]];
+            const bool down = e.y_last > e.y_first;
+            int64_t s0 = 0, s1 = 0;
+            lines_.of(e, s0, s1);
+            active[active_count_++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0,
+                                                 down ? -1 : 1, 0};
+        }
+        const FoldCount f = any_folded_ ? folds_[k] : FoldCount{0, 0, 0};
+        if (active_count_ == 0 && f.left_count == 0 && f.right_count == 0) return;
+        const double v = static_cast<double>(s) + 0.5;
+        size_t n = 0;
+        for (size_t i = 0; i < active_count_; ++i) {
+            if (active[i].s_end < s) continue;
+            if (n != i) active[n] = active[i];
+            active[n].x = crossing_of(active[n], v, lo_, hi_, base_);
+            ++n;
+        }
+        active_count_ = n;
+        if (n + (f.left_count != 0) + (f.right_count != 0) < 2) return;
+        sort_active(active, n);
+        add_spans(kept_crossings(active, n, f));
+    }
+
+    static constexpr int64_t kLeftBorder = -4;  // where left-folded edges cross, relative to the box
+
+    // The crossings kept under the fill rule. The folded edges left of the
+    // box act as one crossing at its left border; those right of it close
+    // an open span at its right border (the outlines are closed, so the
+    // winding returns to 0 there).
+    size_t kept_crossings(const ActiveEdge* active, size_t n, const FoldCount& f) noexcept {
+        int64_t* kept = sc_.spans.data();
+        size_t m = 0;
+        if (job_.rule == fill_even_odd) {
+            if (f.left_count & 1) kept[m++] = kLeftBorder;
+            for (size_t i = 0; i < n; ++i) kept[m++] = active[i].x;
+            if (f.right_count != 0 && (m & 1)) kept[m++] = cap_ + 4;
+        } else {
+            int32_t w = f.left_winding;
+            if (w != 0) kept[m++] = kLeftBorder;
+            for (size_t i = 0; i < n; ++i) {
+                const int32_t before = w;
+                w += active[i].winding;
+                if (before == 0 || w == 0) kept[m++] = active[i].x;
+            }
+            if (f.right_count != 0 && w != 0) kept[m++] = cap_ + 4;
+        }
+        return m;
+    }
+
+    // The kept crossings in pairs, clipped to the row's capacity.
+    void add_spans(size_t m) noexcept {
+        const int64_t* kept = sc_.spans.data();
+        int64_t prev_end = 0;
+        size_t hint = 0;
+        for (size_t i = 0; i + 1 < m; i += 2) {
+            const int64_t a = kept[i], b = kept[i + 1];
+            int64_t sp = a > prev_end ? a : prev_end;
+            if (sp < 0) sp = 0;
+            if (sp >= cap_) break;
+            int64_t ep = b < cap_ ? b : cap_;
+            if (ep < sp) ep = sp;
+            if (sp < ep) {
+                if (ep > cap_) fatal("attempt to add span beyond capacity. this is a bug, please report it");
+                row_.add_span(sp, ep, hint);
+            }
+            prev_end = ep;
+        }
+    }
+
+    // Step 3: the row as runs of equal coverage, adjacent equal runs merged.
+    void emit_row(int64_t y) noexcept {
+        const size_t width = static_cast<size_t>(job_.box_width);
+        const size_t limit = row_.used < width ? row_.used : width;
+        Surface& surface = job_.surface;
+        DrawContext& ctx = job_.ctx;
         size_t i = 0;
         while (i < limit) {
-            const uint8_t c = row.cov[i];
-            size_t l = row.len[i];
-            while (i + l < limit && row.cov[i + l] == c) l += row.len[i + l];
+            const uint8_t c = row_.cov[i];
+            size_t l = row_.len[i];
+            while (i + l < limit && row_.cov[i + l] == c) l += row_.len[i + l];
             if (c != 0) {
-                const int64_t x = job.box_start + static_cast<int64_t>(i);
+                const int64_t x = job_.box_start + static_cast<int64_t>(i);
                 const int64_t room = surface.width - x;
                 const size_t length = static_cast<int64_t>(l) < room ? l : static_cast<size_t>(room);
                 if (c >= 16)
@@ -398,8 +439,23 @@ Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
             i += l;
         }
     }
-    return Error::None;
-}
+
+    FillJob& job_;
+    RasterScratch& sc_;
+    const Edge* edges_;
+    size_t edge_count_;
+    SubScanlines lines_;
+    size_t sub_count_;
+    double base_d_, lo_, hi_;  // crossings clamp to [lo_, hi_] (absolute)
+    int64_t base_, cap_;
+    bool may_fold_ = false, any_folded_ = false;
+    uint32_t* start_ = nullptr;
+    FoldCount* folds_ = nullptr;
+    size_t bucketed_ = 0;
+    size_t active_count_ = 0;
+    int64_t next_row_ = 0;
+    CoverageRow<Len> row_{nullptr, nullptr};
+};
 
 }  // namespace
 
@@ -454,9 +510,9 @@ Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexc
                 static_cast<int64_t>(first_row),
                 static_cast<int64_t>(last_row)};
     if (job.box_width <= 0) fatal("invalid mask dimensions. this is a bug, please report it");
-    if (job.box_width <= 255) return rasterize_rows<uint8_t>(job, list);
-    if (job.box_width <= 65535) return rasterize_rows<uint16_t>(job, list);
-    return rasterize_rows<uint32_t>(job, list);
+    if (job.box_width <= 255) return RowRasterizer<uint8_t>(job, list).run();
+    if (job.box_width <= 65535) return RowRasterizer<uint16_t>(job, list).run();
+    return RowRasterizer<uint32_t>(job, list).run();
 }
 
 }  // namespace vokri

@@ -458,27 +458,37 @@ Error build_pen(const Transform& t, double line_width, double tolerance, Buffer<
     return Error::None;
 }
 
-Error stroke(DrawContext& ctx) noexcept {
-    VOKRI_TRY(check_source(ctx.source));
-    const Transform& t = ctx.transform;
+namespace {
+
+// InvalidMatrix unless the linear part of `t` is finite and invertible.
+Error check_matrix(const Transform& t, double& det) noexcept {
     if (!std::isfinite(t.xx) || !std::isfinite(t.xy) || !std::isfinite(t.yx) || !std::isfinite(t.yy))
         return Error::InvalidMatrix;
-    double det = t.xx * t.yy - t.xy * t.yx;
+    det = t.xx * t.yy - t.xy * t.yx;
     if (t.xy == 0 && t.yx == 0) {
         if (t.xx == 0 || t.yy == 0) return Error::InvalidMatrix;
     } else if (det == 0 || !std::isfinite(det)) {
         return Error::InvalidMatrix;
     }
-    const Path& path = ctx.path;
-    if (path.nodes.empty()) return Error::None;
-    // A path at infinity (a scale that overflows device space) has no place
-    // on the Surface: nothing is painted, as for fills.
+    return Error::None;
+}
+
+// A path at infinity (a scale that overflows device space) has no place on
+// the Surface.
+bool path_is_finite(const Path& path) noexcept {
     for (const PathNode& n : path.nodes) {
         if (!std::isfinite(n.p1.x) || !std::isfinite(n.p1.y) || !std::isfinite(n.p2.x) ||
             !std::isfinite(n.p2.y) || !std::isfinite(n.p3.x) || !std::isfinite(n.p3.y))
-            return Error::None;
+            return false;
     }
+    return true;
+}
 
+// The stroker's settings from the context: thin lines take miter joins with
+// limit 10, the width is at least kMinLineWidth, and outline points are
+// culled beyond the Surface widened by two pixels.
+Settings stroke_settings(const DrawContext& ctx, double det) noexcept {
+    const Transform& t = ctx.transform;
     Settings s;
     s.xx = t.xx;
     s.xy = t.xy;
@@ -489,7 +499,7 @@ Error stroke(DrawContext& ctx) noexcept {
     s.diagonal = t.xy == 0 && t.yx == 0;
     s.miter_limit = ctx.miter_limit;
     s.line_join = ctx.line_join;
-    double width = ctx.line_width;
+    const double width = ctx.line_width;
     if (width < 2.0) {
         s.line_join = join_miter;
         s.miter_limit = 10.0;
@@ -506,13 +516,30 @@ Error stroke(DrawContext& ctx) noexcept {
         s.cull_x0 = s.cull_y0 = -HUGE_VAL;
         s.cull_x1 = s.cull_y1 = HUGE_VAL;
     }
+    return s;
+}
 
-    // Curve pieces farther outside the Surface than any outline point can
-    // reach from its centre line (a miter reaches miter_limit half widths)
-    // may be flattened as chords.
-    double reach = pen_major_axis(t, s.line_width) * std::fmax(s.miter_limit, 1.0) + 1.0;
+// Curve pieces farther outside the Surface than any outline point can reach
+// from its centre line (a miter reaches miter_limit half widths) may be
+// flattened as chords.
+FlattenWindow stroke_window(const DrawContext& ctx, const Settings& s) noexcept {
+    const Transform& t = ctx.transform;
+    const double reach = pen_major_axis(t, s.line_width) * std::fmax(s.miter_limit, 1.0) + 1.0;
     FlattenWindow window = surface_window(ctx, reach);
     if (pen_is_capped(t, s.line_width, s.tolerance)) window.max_depth = kCappedPenFlattenDepth;
+    return window;
+}
+
+}  // namespace
+
+Error stroke(DrawContext& ctx) noexcept {
+    VOKRI_TRY(check_source(ctx.source));
+    double det = 0;
+    VOKRI_TRY(check_matrix(ctx.transform, det));
+    const Path& path = ctx.path;
+    if (path.nodes.empty() || !path_is_finite(path)) return Error::None;
+    const Settings s = stroke_settings(ctx, det);
+    const FlattenWindow window = stroke_window(ctx, s);
 
     Allocator& alloc = *ctx.allocator;
     if (!ctx.stroke_scratch) {

@@ -7,6 +7,12 @@
 
 namespace vokri {
 
+// The device transform of a FrameView: user units to pixels, y up, the
+// origin at the canvas centre.
+inline Transform device_transform(const FrameView& view) noexcept {
+    return Transform{view.scale, 0, 0, -view.scale, view.origin_x, view.origin_y};
+}
+
 // Selects the record of `item` and calls its kind's drawer; InvalidDrawItem
 // for an unknown kind or an index beyond the kind's array.
 [[nodiscard]] Error draw_item(DrawContext& ctx, const FrameView& view, const DrawItem& item,

@@ -42,7 +42,7 @@ Error stroke_line(DrawContext& ctx, const FrameView& view, double px, double py,
 }
 
 void set_view_transform(DrawContext& ctx, const FrameView& view) noexcept {
-    ctx.set_transform(Transform{view.scale, 0.0, 0.0, -view.scale, view.origin_x, view.origin_y});
+    ctx.set_transform(device_transform(view));
 }
 
 Error draw_line(DrawContext& ctx, const FrameView& view, const InfiniteGeometryRecord& rec,

@@ -77,10 +77,6 @@ ShapeGeometry line_geometry(const Transform& b, double x0, double y0, double x1,
     return g;
 }
 
-Transform frame_transform(const FrameView& view) noexcept {
-    return Transform{view.scale, 0, 0, -view.scale, view.origin_x, view.origin_y};
-}
-
 Error draw_circles(DrawContext& ctx, const FrameView& view, const BatchLists& L, const Transform& b) noexcept {
     for (size_t i = 0; i < L.rec.count; ++i) {
         double cx = L.field(i, 0), cy = L.field(i, 1), r = L.field(i, 2);
@@ -97,7 +93,7 @@ Error draw_circles(DrawContext& ctx, const FrameView& view, const BatchLists& L,
 
 Error draw_rectangles(DrawContext& ctx, const FrameView& view, const BatchLists& L, const Transform& b,
                       Surface& target) noexcept {
-    Transform d = compose(frame_transform(view), b);
+    Transform d = compose(device_transform(view), b);
     if (!L.has_stroke() && target.format == rgbx32 && std::fabs(d.xy) <= 1e-12 && std::fabs(d.yx) <= 1e-12) {
         double sx = std::fabs(d.xx), sy = std::fabs(d.yy);
         for (size_t i = 0; i < L.rec.count; ++i) {
@@ -128,7 +124,7 @@ Error draw_segments(DrawContext& ctx, const FrameView& view, const BatchLists& L
                     Surface& target) noexcept {
     const BatchRecord& rec = L.rec;
     if (target.format == rgbx32) {
-        Transform d = compose(frame_transform(view), b);
+        Transform d = compose(device_transform(view), b);
         for (size_t i = 0; i < rec.count; ++i) {
             double w = L.width(i);
             uint32_t colour = L.stroke_colour(i);

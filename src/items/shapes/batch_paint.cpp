@@ -49,17 +49,6 @@ uint32_t batch_stroke_colour(const uint32_t* first, const uint32_t* target, doub
     return rgb_bytes(*target) | with_opacity(a, opacity) << 24;
 }
 
-Transform compose(const Transform& f, const Transform& b) noexcept {
-    Transform d;
-    d.xx = f.xx * b.xx + f.xy * b.yx;
-    d.xy = f.xx * b.xy + f.xy * b.yy;
-    d.yx = f.yx * b.xx + f.yy * b.yx;
-    d.yy = f.yx * b.xy + f.yy * b.yy;
-    d.x0 = f.xx * b.x0 + f.xy * b.y0 + f.x0;
-    d.y0 = f.yx * b.x0 + f.yy * b.y0 + f.y0;
-    return d;
-}
-
 namespace {
 
 // Overlap of [lo, lo + 1] with [a, b], at least 0 (no NaN reaches here).

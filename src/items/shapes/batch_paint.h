@@ -20,9 +20,6 @@ uint32_t batch_fill_colour(uint32_t first, const uint32_t* target, double t, dou
 // a lone target colour fades in by t. Bytes R, G, B, A, straight alpha.
 uint32_t batch_stroke_colour(const uint32_t* first, const uint32_t* target, double t, double opacity) noexcept;
 
-// F composed with B: the transform that applies B, then F.
-Transform compose(const Transform& f, const Transform& b) noexcept;
-
 // Blends `colour` (bytes R, G, B, A; straight) at the given pixel alpha
 // a (1 to 255) into an rgbx32 pixel: each byte becomes
 // ⌊c·a/255⌋ + ⌊d·(255 − a)/255⌋, the pad byte 0.

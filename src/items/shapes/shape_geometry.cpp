@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "raster/fill.h"
+#include "scene/drawers.h"
 #include "raster/stroke.h"
 
 namespace vokri {
@@ -245,7 +246,7 @@ Error build_shape_geometry(const ShapeRecord& rec, Allocator& alloc, ShapeGeomet
 }
 
 Error draw_shape_geometry(DrawContext& ctx, const FrameView& view, const ShapeGeometry& g) noexcept {
-    ctx.set_transform(Transform{view.scale, 0, 0, -view.scale, view.origin_x, view.origin_y});
+    ctx.set_transform(device_transform(view));
     if (g.has_stroke) ctx.line_width = g.stroke_width;
     ctx.path.reset();
     VOKRI_TRY(build_path(g, ctx.path));

@@ -42,7 +42,7 @@ Error build_vector_path(Path& path, const VectorShape& s, const Transform& t) no
 Error draw_vector_item(DrawContext& ctx, const FrameView& view, const VectorRecord& rec, Surface&) noexcept {
     if (rec.shape_count == 0) return Error::None;
     if (!rec.shapes) return Error::InvalidVector;
-    ctx.set_transform(Transform{view.scale, 0, 0, -view.scale, view.origin_x, view.origin_y});
+    ctx.set_transform(device_transform(view));
     // A NaN progress or opacity counts as 1, as the shape opacity does.
     double p = clamp_unit_nan_one(rec.progress);
     double o = clamp_unit_nan_one(rec.opacity);
