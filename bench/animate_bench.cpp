@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "scene_arrays.h"
 #include "bench_pair.h"
 #include "items/fields/morph_outline.h"
 #include "vokri_core.h"
@@ -22,17 +23,8 @@ constexpr int kW = 1920, kH = 1080;
 constexpr size_t kN = size_t(kW) * kH;
 constexpr double kScale = 1.0;  // user units are pixels, y up, origin at the centre
 
-struct Frame {
-    std::vector<VokriDrawItem> items;
-    std::vector<VokriBatchRecord> batches;
-    std::vector<VokriVectorRecord> vectors;
-    std::vector<VokriMorphRecord> morphs;
-    int render(uint32_t* px) const {
-        return vokri_render_scene_rgb0(kW, kH, kScale, items.data(), uint32_t(items.size()), nullptr, 0,
-                                       batches.data(), uint32_t(batches.size()), vectors.data(),
-                                       uint32_t(vectors.size()), nullptr, 0, nullptr, 0, nullptr, 0, morphs.data(),
-                                       uint32_t(morphs.size()), px, kN);
-    }
+struct Frame : vokri_tool::SceneArrays {
+    int render(uint32_t* px) const { return rgb0(kW, kH, kScale, px, kN); }
 };
 
 VokriBatchRecord batch(uint32_t mode, uint32_t count, const double* el) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/cpu.h"
+#include "support/fractal_reference.h"
 #include "bench_pair.h"
 #include "items/fields/fractal_field.h"
 #include "vokri_core.h"
@@ -65,78 +66,7 @@ int render(const VokriInfiniteGeometryRecord& rec, double scale, uint32_t* px) {
 
 // The formula written out as the plainest loop: one pixel at a time.
 void plain_scalar(const VokriInfiniteGeometryRecord& r, double s, uint32_t* px) {
-    std::fill(px, px + kN, 0x0018110Eu);
-    const double* m = r.transform;
-    const double det = m[0] * m[3] - m[1] * m[2];
-    const uint32_t n = static_cast<uint32_t>(std::trunc(r.a0 + 0.49999999999999994));
-    const double r2 = r.a1 * r.a1;
-    const uint32_t base[3] = {r.colour2 >> 24, (r.colour2 >> 16) & 0xFF, (r.colour2 >> 8) & 0xFF};
-    const uint32_t inner[3] = {r.colour1 >> 24, (r.colour1 >> 16) & 0xFF, (r.colour1 >> 8) & 0xFF};
-    const uint32_t a_in = r.colour1 & 0xFF, a_out = r.colour2 & 0xFF;
-    for (int py = 0; py < kH; ++py) {
-        for (int pxi = 0; pxi < kW; ++pxi) {
-            double x = (pxi + 0.5 - kW / 2.0) / s, y = -(py + 0.5 - kH / 2.0) / s;
-            double re = (m[3] * (x - m[4]) - m[1] * (y - m[5])) / det;
-            double im = (m[0] * (y - m[5]) - m[2] * (x - m[4])) / det;
-            double zr, zi, cr, ci;
-            bool interior = false;
-            if (r.variant == VOKRI_FRACTAL_MANDELBROT) {
-                double q = (re - 0.25) * (re - 0.25) + im * im;
-                interior = (re + 1) * (re + 1) + im * im <= 0.0625 || q * (q + (re - 0.25)) <= 0.25 * (im * im);
-                zr = zi = 0;
-                cr = re;
-                ci = im;
-            } else {
-                zr = re;
-                zi = im;
-                cr = r.a2;
-                ci = r.a3;
-            }
-            uint32_t esc = 0;
-            double mag = 0;
-            for (uint32_t i = 1; !interior && i <= n; ++i) {
-                double nr = zr * zr - zi * zi + cr;
-                double ni = 2.0 * zr * zi + ci;
-                zr = nr;
-                zi = ni;
-                mag = zr * zr + zi * zi;
-                if (mag > r2) {
-                    esc = i;
-                    break;
-                }
-            }
-            uint32_t rgb[3];
-            uint32_t a;
-            if (esc == 0) {
-                std::copy(inner, inner + 3, rgb);
-                a = a_in;
-            } else {
-                double l = 0.5 * std::log(std::max(mag, 1.0000000001));
-                double nu = esc;
-                if (l > 0 && std::isfinite(l)) {
-                    nu = esc + 1 - std::log(l / 0.6931471805599453) / 0.6931471805599453;
-                    if (!std::isfinite(nu)) nu = esc;
-                }
-                double ph = r.t + r.p1[0] * (nu * 0.021);
-                const double off[3] = {0, 0.12, 0.24};
-                for (int k = 0; k < 3; ++k) {
-                    double amp = ((base[k] / 255.0) * 0.65 + 0.35) * 255.0;
-                    double v = amp * (0.5 + 0.5 * std::cos(6.283185307179586 * (ph + off[k])));
-                    v = std::clamp(v, 0.0, 255.0);
-                    rgb[k] = static_cast<uint32_t>(std::trunc(v + 0.49999999999999994));
-                }
-                a = a_out;
-            }
-            if (a == 0) continue;
-            uint32_t& d = px[size_t(py) * kW + pxi];
-            uint32_t out = 0;
-            for (int k = 0; k < 3; ++k) {
-                uint32_t dk = (d >> (8 * k)) & 0xFF;
-                out |= (rgb[k] * a / 255 + dk * (255 - a) / 255) << (8 * k);
-            }
-            d = out;
-        }
-    }
+    vt::fractal_reference_rgb0(r, kW, kH, s, px);
 }
 
 void run_vs_scalar(benchmark::State& state, const VokriInfiniteGeometryRecord& rec, double s = 0) {

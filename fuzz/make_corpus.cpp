@@ -17,16 +17,12 @@
 
 namespace {
 
-vfuzz::SceneRef ref_of(const vt::Sample& s) {
-    const auto& sc = s.scene;
-    return {s.width,     s.height,     s.scale,       s.probe_x,   s.probe_y,
-            &sc.items,   &sc.shapes,   &sc.batches,   &sc.vectors, &sc.images,
-            &sc.infinite, &sc.meshes,  &sc.morphs};
+std::vector<uint8_t> encode(const vt::Sample& s) {
+    return vfuzz::encode({s.width, s.height, s.scale, s.probe_x, s.probe_y}, s.scene);
 }
 
-vfuzz::SceneRef ref_of(const vfuzz::Call& c) {
-    return {c.width,     c.height,   c.scale,     c.probe_x,   c.probe_y, &c.items, &c.shapes,
-            &c.batches,  &c.vectors, &c.images,   &c.infinite, &c.meshes, &c.morphs};
+std::vector<uint8_t> encode(const vfuzz::Call& c) {
+    return vfuzz::encode({c.width, c.height, c.scale, c.probe_x, c.probe_y}, c);
 }
 
 }  // namespace
@@ -50,16 +46,9 @@ bool write_scene_file(const char* dir, const char* file) {
         s.height = std::max(1, int32_t(sc.height * k));
         s.scale = sc.scale * k;
         s.probe_x = uint32_t(s.width / 2), s.probe_y = uint32_t(s.height / 2);
-        s.scene.items = sc.items;
-        s.scene.shapes = sc.shapes;
-        s.scene.batches = sc.batches;
-        s.scene.vectors = sc.vectors;
-        s.scene.images = sc.images;
-        s.scene.infinite = sc.infinite_geometry;
-        s.scene.meshes = sc.meshes;
-        s.scene.morphs = sc.morphs;
+        static_cast<vokri_tool::SceneArrays&>(s.scene) = sc;
         std::string name = std::filesystem::path(file).stem().string();
-        return write_file(std::string(dir) + "/scene-" + name + ".bin", vfuzz::encode(ref_of(s)));
+        return write_file(std::string(dir) + "/scene-" + name + ".bin", encode(s));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_corpus: %s: %s\n", file, e.what());
         return false;
@@ -76,11 +65,11 @@ int main(int argc, char** argv) {
     for (auto& f : vt::failing_samples()) all.push_back(std::move(f));
     int written = 0;
     for (const auto& s : all) {
-        std::vector<uint8_t> bytes = vfuzz::encode(ref_of(s));
+        std::vector<uint8_t> bytes = encode(s);
         // The encoding must survive a decode unchanged.
         vfuzz::Call back;
         vfuzz::decode(bytes.data(), bytes.size(), back);
-        std::vector<uint8_t> again = vfuzz::encode(ref_of(back));
+        std::vector<uint8_t> again = encode(back);
         if (again != bytes) {
             size_t at = 0;
             while (at < again.size() && at < bytes.size() && again[at] == bytes[at]) ++at;

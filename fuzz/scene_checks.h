@@ -21,12 +21,6 @@
 
 namespace vfuzz {
 
-#define VFUZZ_ARRAYS(c)                                                                                    \
-    c.shapes.data(), uint32_t(c.shapes.size()), c.batches.data(), uint32_t(c.batches.size()),              \
-        c.vectors.data(), uint32_t(c.vectors.size()), c.images.data(), uint32_t(c.images.size()),          \
-        c.infinite.data(), uint32_t(c.infinite.size()), c.meshes.data(), uint32_t(c.meshes.size()),        \
-        c.morphs.data(), uint32_t(c.morphs.size())
-
 inline std::string failure(const char* what, long a, long b) {
     return std::string(what) + " (" + std::to_string(a) + ", " + std::to_string(b) + ")";
 }
@@ -40,15 +34,11 @@ inline std::string check_scene_call(const uint8_t* data, size_t size, const std:
     const uint32_t count = uint32_t(c.items.size());
 
     std::vector<uint32_t> rgba(n, 0xDEADBEEFu), rgb(n, 0xDEADBEEFu);
-    int ra = vokri_render_scene_rgba0(c.width, c.height, c.scale, c.items.data(), count, VFUZZ_ARRAYS(c),
-                                      rgba.data(), n);
-    int rb = vokri_render_scene_rgb0(c.width, c.height, c.scale, c.items.data(), count, VFUZZ_ARRAYS(c),
-                                     rgb.data(), n);
-    int rf = vokri_render_scene_frame(png_path.c_str(), c.width, c.height, c.scale, c.items.data(), count,
-                                      VFUZZ_ARRAYS(c));
+    int ra = c.rgba0(c.width, c.height, c.scale, rgba.data(), n);
+    int rb = c.rgb0(c.width, c.height, c.scale, rgb.data(), n);
+    int rf = c.frame(png_path.c_str(), c.width, c.height, c.scale);
     int32_t id = -1;
-    int rp = vokri_pick_scene_object(c.width, c.height, c.scale, c.items.data(), c.ids.data(), count,
-                                     VFUZZ_ARRAYS(c), c.probe_x, c.probe_y, &id);
+    int rp = c.pick(c.width, c.height, c.scale, c.probe_x, c.probe_y, &id);
 
     std::string bad;
     if (ra != 0 && ra != 1) bad = failure("rgba0 return code", ra, 0);

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <vector>
 
+#include "scene_arrays.h"
 #include "vokri_core.h"
 
 namespace vfuzz {
@@ -48,19 +49,10 @@ inline uint32_t cap(uint32_t v, uint32_t limit) { return v < limit ? v : limit; 
 
 inline size_t batch_stride(uint32_t mode) { return mode == VOKRI_BATCH_CIRCLES ? 3 : 4; }
 
-struct Call {
+struct Call : vokri_tool::SceneArrays {
     int32_t width = 1, height = 1;
     double scale = 1;
     uint32_t probe_x = 0, probe_y = 0;
-    std::vector<VokriDrawItem> items;
-    std::vector<int32_t> ids;
-    std::vector<VokriShapeRecord> shapes;
-    std::vector<VokriBatchRecord> batches;
-    std::vector<VokriVectorRecord> vectors;
-    std::vector<VokriImageRecord> images;
-    std::vector<VokriInfiniteGeometryRecord> infinite;
-    std::vector<VokriMeshRecord> meshes;
-    std::vector<VokriMorphRecord> morphs;
     std::vector<void*> owned;  // malloc'd lists, exact sizes
 
     Call() = default;
@@ -359,46 +351,39 @@ inline void encode_mesh(Writer& w, const VokriMeshRecord& r) {
     }
 }
 
-struct SceneRef {
+// The canvas and pick probe of an encoded call.
+struct Canvas {
     int32_t width, height;
     double scale;
     uint32_t probe_x, probe_y;
-    const std::vector<VokriDrawItem>* items;
-    const std::vector<VokriShapeRecord>* shapes;
-    const std::vector<VokriBatchRecord>* batches;
-    const std::vector<VokriVectorRecord>* vectors;
-    const std::vector<VokriImageRecord>* images;
-    const std::vector<VokriInfiniteGeometryRecord>* infinite;
-    const std::vector<VokriMeshRecord>* meshes;
-    const std::vector<VokriMorphRecord>* morphs;
 };
 
-inline std::vector<uint8_t> encode(const SceneRef& s) {
+inline std::vector<uint8_t> encode(const Canvas& c, const vokri_tool::SceneArrays& s) {
     Writer w;
-    w.u8(uint8_t(s.width - 1));
-    w.u8(uint8_t(s.height - 1));
-    w.f64(s.scale);
-    w.u8(uint8_t(s.probe_x));
-    w.u8(uint8_t(s.probe_y));
-    w.u8(uint8_t(s.items->size()));
-    for (const auto& it : *s.items) {
+    w.u8(uint8_t(c.width - 1));
+    w.u8(uint8_t(c.height - 1));
+    w.f64(c.scale);
+    w.u8(uint8_t(c.probe_x));
+    w.u8(uint8_t(c.probe_y));
+    w.u8(uint8_t(s.items.size()));
+    for (const auto& it : s.items) {
         w.u8(it.kind > 254 ? 255 : uint8_t(it.kind));
         w.u8(it.index > 254 ? 255 : uint8_t(it.index));
     }
-    w.u8(uint8_t(s.shapes->size()));
-    for (const auto& r : *s.shapes) encode_shape(w, r);
-    w.u8(uint8_t(s.batches->size()));
-    for (const auto& r : *s.batches) encode_batch(w, r);
-    w.u8(uint8_t(s.vectors->size()));
-    for (const auto& r : *s.vectors) encode_vector(w, r);
-    w.u8(uint8_t(s.images->size()));
-    for (const auto& r : *s.images) encode_image(w, r);
-    w.u8(uint8_t(s.infinite->size()));
-    for (const auto& r : *s.infinite) w.bytes(&r, sizeof r);
-    w.u8(uint8_t(s.meshes->size()));
-    for (const auto& r : *s.meshes) encode_mesh(w, r);
-    w.u8(uint8_t(s.morphs->size()));
-    for (const auto& r : *s.morphs) {
+    w.u8(uint8_t(s.shapes.size()));
+    for (const auto& r : s.shapes) encode_shape(w, r);
+    w.u8(uint8_t(s.batches.size()));
+    for (const auto& r : s.batches) encode_batch(w, r);
+    w.u8(uint8_t(s.vectors.size()));
+    for (const auto& r : s.vectors) encode_vector(w, r);
+    w.u8(uint8_t(s.images.size()));
+    for (const auto& r : s.images) encode_image(w, r);
+    w.u8(uint8_t(s.infinite.size()));
+    for (const auto& r : s.infinite) w.bytes(&r, sizeof r);
+    w.u8(uint8_t(s.meshes.size()));
+    for (const auto& r : s.meshes) encode_mesh(w, r);
+    w.u8(uint8_t(s.morphs.size()));
+    for (const auto& r : s.morphs) {
         encode_shape(w, r.from);
         encode_shape(w, r.to);
         w.f64(r.t);

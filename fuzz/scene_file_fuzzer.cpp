@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int rc = vokri_render_scene_rgba0(
         s.width, s.height, s.scale, s.items.data(), uint32_t(s.items.size()), s.shapes.data(),
         uint32_t(s.shapes.size()), s.batches.data(), uint32_t(s.batches.size()), s.vectors.data(),
-        uint32_t(s.vectors.size()), s.images.data(), uint32_t(s.images.size()), s.infinite_geometry.data(),
-        uint32_t(s.infinite_geometry.size()), s.meshes.data(), uint32_t(s.meshes.size()), s.morphs.data(),
+        uint32_t(s.vectors.size()), s.images.data(), uint32_t(s.images.size()), s.infinite.data(),
+        uint32_t(s.infinite.size()), s.meshes.data(), uint32_t(s.meshes.size()), s.morphs.data(),
         uint32_t(s.morphs.size()), px.data(), n);
     if (rc != 0 && rc != 1) {
         std::fprintf(stderr, "scene_file_fuzzer: rgba0 returned %d\n", rc);

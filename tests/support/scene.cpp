@@ -32,31 +32,14 @@ void TestScene::add_item(uint32_t kind, uint32_t index, int32_t id) {
     ids.push_back(id);
 }
 
-#define VT_ARRAYS(s)                                                                                   \
-    s.shapes.data(), (uint32_t)s.shapes.size(), s.batches.data(), (uint32_t)s.batches.size(),          \
-        s.vectors.data(), (uint32_t)s.vectors.size(), s.images.data(), (uint32_t)s.images.size(),      \
-        s.infinite.data(), (uint32_t)s.infinite.size(), s.meshes.data(), (uint32_t)s.meshes.size(),    \
-        s.morphs.data(), (uint32_t)s.morphs.size()
-
 int32_t TestScene::rgba0(int32_t w, int32_t h, double scale, std::vector<uint32_t>& px) const {
     px.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0xDEADBEEFu);
-    return vokri_render_scene_rgba0(w, h, scale, items.data(), (uint32_t)items.size(), VT_ARRAYS((*this)),
-                                    px.data(), px.size());
+    return SceneArrays::rgba0(w, h, scale, px.data(), px.size());
 }
 
 int32_t TestScene::rgb0(int32_t w, int32_t h, double scale, std::vector<uint32_t>& px) const {
     px.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0xDEADBEEFu);
-    return vokri_render_scene_rgb0(w, h, scale, items.data(), (uint32_t)items.size(), VT_ARRAYS((*this)),
-                                   px.data(), px.size());
-}
-
-int32_t TestScene::frame(const char* path, int32_t w, int32_t h, double scale) const {
-    return vokri_render_scene_frame(path, w, h, scale, items.data(), (uint32_t)items.size(), VT_ARRAYS((*this)));
-}
-
-int32_t TestScene::pick(int32_t w, int32_t h, double scale, uint32_t x, uint32_t y, int32_t* out) const {
-    return vokri_pick_scene_object(w, h, scale, items.data(), ids.data(), (uint32_t)items.size(),
-                                   VT_ARRAYS((*this)), x, y, out);
+    return SceneArrays::rgb0(w, h, scale, px.data(), px.size());
 }
 
 VokriShapeRecord shape(uint32_t type) {

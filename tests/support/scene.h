@@ -6,20 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "scene_arrays.h"
 #include "vokri_core.h"
 
 namespace vt {
 
-struct TestScene {
-    std::vector<VokriDrawItem> items;
-    std::vector<int32_t> ids;
-    std::vector<VokriShapeRecord> shapes;
-    std::vector<VokriBatchRecord> batches;
-    std::vector<VokriVectorRecord> vectors;
-    std::vector<VokriImageRecord> images;
-    std::vector<VokriInfiniteGeometryRecord> infinite;
-    std::vector<VokriMeshRecord> meshes;
-    std::vector<VokriMorphRecord> morphs;
+struct TestScene : vokri_tool::SceneArrays {
 
     // Appends a record and a DrawItem naming it; returns the record index.
     uint32_t add(const VokriShapeRecord& r, int32_t id = 0);
@@ -31,11 +23,10 @@ struct TestScene {
     uint32_t add(const VokriMorphRecord& r, int32_t id = 0);
     void add_item(uint32_t kind, uint32_t index, int32_t id = 0);
 
-    // Calls through the exports. `pixels` is resized to width * height.
+    // The pixel exports into `pixels`, resized to width * height (frame and
+    // pick come from SceneArrays).
     int32_t rgba0(int32_t w, int32_t h, double scale, std::vector<uint32_t>& pixels) const;
     int32_t rgb0(int32_t w, int32_t h, double scale, std::vector<uint32_t>& pixels) const;
-    int32_t frame(const char* path, int32_t w, int32_t h, double scale) const;
-    int32_t pick(int32_t w, int32_t h, double scale, uint32_t x, uint32_t y, int32_t* out) const;
 };
 
 // Records with the neutral defaults: identity transforms, opacity 1.

@@ -677,9 +677,9 @@ TEST(SceneJson, InfiniteFieldByField) {
         "t": 0.75, "p1": [1, 0], "p2": [0, 1], "p3": [0.5, -0.5], "p4": [2, 0],
         "transform": [1, 0, 0, 1, -1, 1], "colour1": "#ff000080", "colour2": "#00ff00",
         "line_width": 0.02, "opacity": 0.6})");
-    ASSERT_EQ(s.infinite_geometry.size(), 1u);
+    ASSERT_EQ(s.infinite.size(), 1u);
     EXPECT_EQ(s.items[0].kind, VOKRI_ITEM_INFINITE);
-    const VokriInfiniteGeometryRecord& r = s.infinite_geometry[0];
+    const VokriInfiniteGeometryRecord& r = s.infinite[0];
     VokriInfiniteGeometryRecord want{};
     want.geometry_kind = VOKRI_GEOMETRY_COMPLEX_GRID;
     want.a0 = 0.1, want.a1 = 0.2, want.a2 = 0.5, want.a3 = 0.25;
@@ -703,8 +703,8 @@ TEST(SceneJson, InfiniteSubKinds) {
         {"kind": "fractal", "variant": "julia", "a0": 100}, {"kind": "fractal", "variant": "mandelbrot"},
         {"kind": "infinite", "geometry_kind": "fractal", "variant": 2},
         {"kind": "infinite", "geometry_kind": 9}, {"kind": "line", "geometry_kind": 0})");
-    ASSERT_EQ(s.infinite_geometry.size(), 7u);
-    const auto& g = s.infinite_geometry;
+    ASSERT_EQ(s.infinite.size(), 7u);
+    const auto& g = s.infinite;
     EXPECT_EQ(g[0].geometry_kind, VOKRI_GEOMETRY_LINE);
     EXPECT_EQ(g[1].geometry_kind, VOKRI_GEOMETRY_LINE_GRID);
     EXPECT_EQ(g[2].geometry_kind, VOKRI_GEOMETRY_FRACTAL);
@@ -861,12 +861,7 @@ void expect_tool_matches_export(const std::string& text, const std::string& name
 
     Scene s = vokri_tool::load_scene_file(scene_path);
     vt::StderrCapture capture;
-    const int32_t rc = vokri_render_scene_frame(
-        direct_png.c_str(), s.width, s.height, s.scale, s.items.data(), (uint32_t)s.items.size(), s.shapes.data(),
-        (uint32_t)s.shapes.size(), s.batches.data(), (uint32_t)s.batches.size(), s.vectors.data(),
-        (uint32_t)s.vectors.size(), s.images.data(), (uint32_t)s.images.size(), s.infinite_geometry.data(),
-        (uint32_t)s.infinite_geometry.size(), s.meshes.data(), (uint32_t)s.meshes.size(), s.morphs.data(),
-        (uint32_t)s.morphs.size());
+    const int32_t rc = s.frame(direct_png.c_str(), s.width, s.height, s.scale);
     const std::string direct_err = capture.text();
     EXPECT_EQ(r.code, rc) << name;
     EXPECT_EQ(r.err, direct_err) << name;
@@ -921,7 +916,7 @@ TEST(VokriRender, ShowcaseScenes) {
     std::set<uint32_t> kinds, shape_types, geometry_kinds, batch_modes;
     for (const auto& item : full.items) kinds.insert(item.kind);
     for (const auto& r : full.shapes) shape_types.insert(r.shape_type);
-    for (const auto& r : full.infinite_geometry) geometry_kinds.insert(r.geometry_kind);
+    for (const auto& r : full.infinite) geometry_kinds.insert(r.geometry_kind);
     for (const auto& r : full.batches) batch_modes.insert(r.mode);
     EXPECT_EQ(kinds, (std::set<uint32_t>{0, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(shape_types, (std::set<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));

@@ -47,8 +47,8 @@ std::string item_kind_name(const Scene& scene, size_t i) {
     static const char* const kGeometry[] = {"line", "grid", "complex_grid", "fractal"};
     const VokriDrawItem item = scene.items[i];
     if (item.kind < 6) return kKinds[item.kind];
-    if (item.kind == VOKRI_ITEM_INFINITE && item.index < scene.infinite_geometry.size()) {
-        const uint32_t g = scene.infinite_geometry[item.index].geometry_kind;
+    if (item.kind == VOKRI_ITEM_INFINITE && item.index < scene.infinite.size()) {
+        const uint32_t g = scene.infinite[item.index].geometry_kind;
         return g < 4 ? kGeometry[g] : "infinite";
     }
     return "kind " + std::to_string(item.kind);

@@ -78,14 +78,6 @@ bool parse_pick(const char* s, uint32_t& x, uint32_t& y) {
     return true;
 }
 
-#define VOKRI_SCENE_ARRAYS(s)                                                                            \
-    (s).shapes.data(), static_cast<uint32_t>((s).shapes.size()), (s).batches.data(),                     \
-        static_cast<uint32_t>((s).batches.size()), (s).vectors.data(),                                   \
-        static_cast<uint32_t>((s).vectors.size()), (s).images.data(),                                    \
-        static_cast<uint32_t>((s).images.size()), (s).infinite_geometry.data(),                          \
-        static_cast<uint32_t>((s).infinite_geometry.size()), (s).meshes.data(),                          \
-        static_cast<uint32_t>((s).meshes.size()), (s).morphs.data(), static_cast<uint32_t>((s).morphs.size())
-
 int library_result(int32_t rc, const char* function) {
     if (rc == VOKRI_OK) return 0;
     if (rc == VOKRI_ERROR) return kExitLibraryError;  // the library printed its line
@@ -113,10 +105,8 @@ bool write_file(const std::string& path, const void* data, size_t size) {
 
 // Renders the first n items into `pixels` as rgb0 or rgba0.
 int32_t render_pixels(const vokri_tool::Scene& scene, uint32_t n, bool rgba, std::vector<uint32_t>& pixels) {
-    return rgba ? vokri_render_scene_rgba0(scene.width, scene.height, scene.scale, scene.items.data(), n,
-                                           VOKRI_SCENE_ARRAYS(scene), pixels.data(), pixels.size())
-                : vokri_render_scene_rgb0(scene.width, scene.height, scene.scale, scene.items.data(), n,
-                                          VOKRI_SCENE_ARRAYS(scene), pixels.data(), pixels.size());
+    return rgba ? scene.rgba0(scene.width, scene.height, scene.scale, pixels.data(), pixels.size(), n)
+                : scene.rgb0(scene.width, scene.height, scene.scale, pixels.data(), pixels.size(), n);
 }
 
 int run(int argc, char** argv) {
@@ -188,13 +178,10 @@ int run(int argc, char** argv) {
 
     if (mode == Mode::Pick) {
         int32_t id = 0;
-        const int32_t rc = vokri_pick_scene_object(scene.width, scene.height, scene.scale, scene.items.data(),
-                                                   scene.ids.data(), item_count, VOKRI_SCENE_ARRAYS(scene), pick_x,
-                                                   pick_y, &id);
+        const int32_t rc = scene.pick(scene.width, scene.height, scene.scale, pick_x, pick_y, &id);
         if (rc == VOKRI_ERROR)
             report_failing_item(scene, [&](uint32_t n) {
-                return vokri_pick_scene_object(scene.width, scene.height, scene.scale, scene.items.data(),
-                                               scene.ids.data(), n, VOKRI_SCENE_ARRAYS(scene), pick_x, pick_y, &id);
+                return scene.pick(scene.width, scene.height, scene.scale, pick_x, pick_y, &id, n);
             });
         const int r = library_result(rc, "vokri_pick_scene_object");
         if (r == 0) std::printf("%d\n", id);
@@ -210,8 +197,7 @@ int run(int argc, char** argv) {
     auto ensure_pixels = [&] { pixels.resize(static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height)); };
     const bool rgba = mode == Mode::Rgba;
     if (mode == Mode::Png) {
-        const int32_t rc = vokri_render_scene_frame(out.temp_path().c_str(), scene.width, scene.height, scene.scale,
-                                                    scene.items.data(), item_count, VOKRI_SCENE_ARRAYS(scene));
+        const int32_t rc = scene.frame(out.temp_path().c_str(), scene.width, scene.height, scene.scale);
         if (rc == VOKRI_ERROR) {
             ensure_pixels();
             report_failing_item(scene, [&](uint32_t n) { return render_pixels(scene, n, false, pixels); });

@@ -768,7 +768,7 @@ void Builder::infinite_item(Obj& o, const std::string& kind) {
     r.colour2 = o.colour("colour2", 0);
     r.line_width = o.number("line_width", 1.0 / s_.scale);  // one pixel wide
     r.opacity = o.number("opacity", 1.0);
-    push(s_.infinite_geometry, r, VOKRI_ITEM_INFINITE);
+    push(s_.infinite, r, VOKRI_ITEM_INFINITE);
 }
 
 void Builder::item(const json& v, const std::string& path, size_t position) {

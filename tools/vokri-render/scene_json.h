@@ -12,6 +12,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "scene_arrays.h"
 #include "vokri_core.h"
 
 namespace vokri_tool {
@@ -39,21 +40,10 @@ inline constexpr int kMaxNestingDepth = 64;
 // The records of one frame, ready for the exports. Every pointer inside the
 // records points into storage owned by this object, so it cannot be copied;
 // moving keeps the pointers valid.
-struct Scene {
+struct Scene : SceneArrays {
     int32_t width = 0;
     int32_t height = 0;
     double scale = 0.0;
-
-    std::vector<VokriDrawItem> items;
-    std::vector<int32_t> ids;  // parallel to items, for picking
-
-    std::vector<VokriShapeRecord> shapes;
-    std::vector<VokriBatchRecord> batches;
-    std::vector<VokriVectorRecord> vectors;
-    std::vector<VokriImageRecord> images;
-    std::vector<VokriInfiniteGeometryRecord> infinite_geometry;
-    std::vector<VokriMeshRecord> meshes;
-    std::vector<VokriMorphRecord> morphs;
 
     Scene() = default;
     Scene(const Scene&) = delete;
