@@ -68,20 +68,6 @@ std::vector<uint32_t> render(const VokriInfiniteGeometryRecord& r, int w, int h,
     return render(s, w, h, scale);
 }
 
-// Whether fill and stroke are available in this build (a shape line draws).
-bool strokes_available() {
-    TestScene s;
-    VokriShapeRecord r = vt::stroked(vt::shape(0), 0xFFFFFFFFu, 0.5);
-    r.p2 = 1;
-    s.add(r);
-    std::vector<uint32_t> px;
-    vt::StderrCapture cap;
-    return s.rgb0(4, 4, 2, px) == 0;
-}
-
-#define REQUIRE_STROKES() \
-    if (!strokes_available()) GTEST_SKIP() << "fill and stroke are not built yet"
-
 size_t painted(const std::vector<uint32_t>& px) {
     return size_t(std::count_if(px.begin(), px.end(), [](uint32_t p) { return p != kBackground; }));
 }
@@ -149,7 +135,6 @@ TEST(InfiniteHeader, GridSpacings) {
         r = grid(0, 0, 1, g);
         EXPECT_EQ(error_of(r), "InvalidInfiniteGeometry") << g;
     }
-    REQUIRE_STROKES();
     EXPECT_EQ(error_of(grid(0, 0, 1, 1)), "ok");
 }
 
@@ -169,12 +154,10 @@ TEST(InfiniteLine, DegenerateOrHiddenLinesDrawNothing) {
     r.colour1 = 0xFFFFFF00u;
     EXPECT_EQ(painted(render(r, 40, 30, 10)), 0u);
     r.colour1 = 0xFFFFFF40u;
-    REQUIRE_STROKES();
     EXPECT_GT(painted(render(r, 40, 30, 10)), 0u);
 }
 
 TEST(InfiniteLine, EqualsTheClippedShapeLine) {
-    REQUIRE_STROKES();
     struct Case {
         double px, py, dx, dy;
         double m[6];
@@ -205,7 +188,6 @@ TEST(InfiniteLine, EqualsTheClippedShapeLine) {
 }
 
 TEST(InfiniteLine, HorizontalLineSpansTheWidth) {
-    REQUIRE_STROKES();
     // |y| <= H/(2s): the line y = 1.45 lies inside a 40x30 view at scale 10.
     VokriInfiniteGeometryRecord r = line(-100, 1.45, 1, 0);
     r.line_width = 0.2;
@@ -215,7 +197,6 @@ TEST(InfiniteLine, HorizontalLineSpansTheWidth) {
 }
 
 TEST(InfiniteLine, OpacityScalesAlpha) {
-    REQUIRE_STROKES();
     // a1' = round(0.5 * 0xC0) = 96: the same as a shape of alpha 96.
     VokriInfiniteGeometryRecord r = line(0, 0, 1, 2);
     r.colour1 = 0xE0804AC0u;
@@ -227,7 +208,6 @@ TEST(InfiniteLine, OpacityScalesAlpha) {
 }
 
 TEST(InfiniteLine, HugeWidthCoversTheView) {
-    REQUIRE_STROKES();
     VokriInfiniteGeometryRecord r = line(0, 0, 1, 0);
     r.colour1 = 0x204060FFu;
     for (double w : {10.0, 1e6, 1e300, 1.7e308}) {
@@ -277,7 +257,6 @@ TestScene grid_as_lines(const VokriInfiniteGeometryRecord& r, int w, int h, doub
 }
 
 TEST(LineGrid, EqualsItsLinesDrawnOneByOne) {
-    REQUIRE_STROKES();
     struct Case {
         double ox, oy, gx, gy;
         double m[6];
@@ -303,7 +282,6 @@ TEST(LineGrid, EqualsItsLinesDrawnOneByOne) {
 }
 
 TEST(LineGrid, DenseGridsAreThinned) {
-    REQUIRE_STROKES();
     // Pixel spacing 0.1 (spacing 0.01 at scale 10): every n-th line with
     // n = ceil(0.9 / 0.1), n times as wide.
     VokriInfiniteGeometryRecord r = grid(0, 0, 0.01, 0.01);
@@ -321,7 +299,6 @@ TEST(LineGrid, DenseGridsAreThinned) {
 }
 
 TEST(LineGrid, ThinningKeepsGrowingBeyondAMillionfold) {
-    REQUIRE_STROKES();
     // Pixel spacing 1e-11: n = ceil(0.9e11), so still about one line per
     // 0.9 pixels and the frame costs what a plain grid costs.
     VokriInfiniteGeometryRecord r = grid(0.05, 0.05, 1e-12, 1e-12);
@@ -334,7 +311,6 @@ TEST(LineGrid, ThinningKeepsGrowingBeyondAMillionfold) {
 }
 
 TEST(LineGrid, WideLinesFillTheView) {
-    REQUIRE_STROKES();
     // Line width 1.5 at spacing 1: both families fill the view.
     VokriInfiniteGeometryRecord r = grid(0, 0, 1, 1);
     r.line_width = 1.5;
@@ -358,7 +334,6 @@ TEST(LineGrid, WideLinesFillTheView) {
 }
 
 TEST(LineGrid, CollapsedTransformDrawsAtMostTwoLines) {
-    REQUIRE_STROKES();
     VokriInfiniteGeometryRecord r = grid(0.5, 0.25, 1, 1);
     const double m[6] = {1, 2, 0.5, 1, 0.1, 0};  // determinant 0
     std::copy(m, m + 6, r.transform);
@@ -374,7 +349,6 @@ TEST(LineGrid, CollapsedTransformDrawsAtMostTwoLines) {
 }
 
 TEST(LineGrid, UnboundedInputsDrawNothing) {
-    REQUIRE_STROKES();
     const double bad[] = {kNaN, kInf};
     for (int k = 0; k < 6; ++k) {
         for (double v : bad) {
@@ -399,7 +373,6 @@ TEST(LineGrid, UnboundedInputsDrawNothing) {
 }
 
 TEST(LineGrid, HugeSpacingAndWidthStayInTheView) {
-    REQUIRE_STROKES();
     // One visible line of each family, each far wider than the view.
     VokriInfiniteGeometryRecord r = grid(0, 0, 1e300, 1e300);
     r.line_width = 1e299;
