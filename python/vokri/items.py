@@ -33,6 +33,17 @@ def _i32(v):
     return v
 
 
+def _set_paint(obj, fill_color, fill_enabled, stroke_color, stroke_enabled, stroke_width):
+    """The fill and stroke fields; each is enabled by default when its colour is given."""
+    obj.fill_color = V.colour(fill_color, "fill_color") if fill_color is not None else 0
+    obj.fill_enabled = (V.flag(fill_enabled, "fill_enabled") if fill_enabled is not None
+                        else int(fill_color is not None))
+    obj.stroke_color = V.colour(stroke_color, "stroke_color") if stroke_color is not None else 0
+    obj.stroke_enabled = (V.flag(stroke_enabled, "stroke_enabled") if stroke_enabled is not None
+                          else int(stroke_color is not None))
+    obj.stroke_width = V.number(stroke_width, "stroke_width")
+
+
 class Shape(Item):
     """A single shape (VokriShapeRecord). shape_type is a name ('circle', ...)
     or 0..9; p0..p7 its parameters (see vokri_core.h); points an (n, 2) array
@@ -49,13 +60,7 @@ class Shape(Item):
         self.points = None if points is None else V.tuples(points, 2, "points")
         self.point_count = V.count(point_count, 0 if self.points is None else len(self.points), "points")
         self.transform = V.fixed(transform, 6, "transform", V.IDENTITY)
-        self.fill_color = V.colour(fill_color, "fill_color") if fill_color is not None else 0
-        self.fill_enabled = V.flag(fill_enabled, "fill_enabled") if fill_enabled is not None else int(
-            fill_color is not None)
-        self.stroke_color = V.colour(stroke_color, "stroke_color") if stroke_color is not None else 0
-        self.stroke_enabled = V.flag(stroke_enabled, "stroke_enabled") if stroke_enabled is not None else int(
-            stroke_color is not None)
-        self.stroke_width = V.number(stroke_width, "stroke_width")
+        _set_paint(self, fill_color, fill_enabled, stroke_color, stroke_enabled, stroke_width)
         self.opacity = V.number(opacity, "opacity")
 
     def _record(self, keep, scale):
@@ -139,13 +144,7 @@ class VectorShape:
                 raise ValueError(f"subpath_closed: has {len(flags)} entries but there are {self.subpath_count} "
                                  "subpaths")
             self.subpath_closed = np.array(flags, dtype=np.uint8)
-        self.fill_color = V.colour(fill_color, "fill_color") if fill_color is not None else 0
-        self.fill_enabled = V.flag(fill_enabled, "fill_enabled") if fill_enabled is not None else int(
-            fill_color is not None)
-        self.stroke_color = V.colour(stroke_color, "stroke_color") if stroke_color is not None else 0
-        self.stroke_enabled = V.flag(stroke_enabled, "stroke_enabled") if stroke_enabled is not None else int(
-            stroke_color is not None)
-        self.stroke_width = V.number(stroke_width, "stroke_width")
+        _set_paint(self, fill_color, fill_enabled, stroke_color, stroke_enabled, stroke_width)
         self.reveal_order = V.u32(reveal_order, "reveal_order")
 
     def _record(self, keep):

@@ -211,16 +211,21 @@ def _transform(o):
     return o.get("transform", _fixed, list(V.IDENTITY), 6)
 
 
+def _paint(o):
+    """The fill and stroke fields; each is enabled by default when its colour is given."""
+    return dict(fill_color=o.get("fill_color", _colour, 0),
+                fill_enabled=o.get("fill_enabled", _flag, int("fill_color" in o)),
+                stroke_color=o.get("stroke_color", _colour, 0),
+                stroke_enabled=o.get("stroke_enabled", _flag, int("stroke_color" in o)),
+                stroke_width=o.get("stroke_width", _num, 0.0))
+
+
 def _shape(o):
     p = {f"p{k}": o.get(f"p{k}", _num, 0.0) for k in range(8)}
     points = o.get("points", _tuples, None, 2, "x, y")
     return Shape(shape_type=o.get("shape_type", _enum, 0, R.SHAPE_TYPES), **p, points=points,
                  point_count=_count(o, "point_count", 0 if points is None else len(points), "points"),
-                 transform=_transform(o), fill_color=o.get("fill_color", _colour, 0),
-                 fill_enabled=o.get("fill_enabled", _flag, int("fill_color" in o)),
-                 stroke_color=o.get("stroke_color", _colour, 0),
-                 stroke_enabled=o.get("stroke_enabled", _flag, int("stroke_color" in o)),
-                 stroke_width=o.get("stroke_width", _num, 0.0), opacity=o.get("opacity", _num, 1.0))
+                 transform=_transform(o), opacity=o.get("opacity", _num, 1.0), **_paint(o))
 
 
 def _batch(o):
@@ -259,11 +264,7 @@ def _vector_shape(v, path):
             closed = int(_flag(c, p) != 0)
     shape = VectorShape(segments=segments, segment_count=segment_count, subpath_ends=ends,
                         subpath_count=subpath_count, subpath_closed=closed,
-                        fill_color=o.get("fill_color", _colour, 0),
-                        fill_enabled=o.get("fill_enabled", _flag, int("fill_color" in o)),
-                        stroke_color=o.get("stroke_color", _colour, 0),
-                        stroke_enabled=o.get("stroke_enabled", _flag, int("stroke_color" in o)),
-                        stroke_width=o.get("stroke_width", _num, 0.0), reveal_order=o.get("reveal_order", _u32, 0))
+                        reveal_order=o.get("reveal_order", _u32, 0), **_paint(o))
     o.finish()
     return shape
 
