@@ -48,11 +48,11 @@ def small_int(v, n):
                                                                                           st.integers(0, 8))),
                 max_size=4),
        st.integers(-2, 40), st.integers(-2, 30), num)
-def test_any_scene_returns_or_raises(specs, width, height, scale):
+def test_any_scene_returns_or_raises(item_args, width, height, scale):
     items = []
-    for spec in specs:
+    for args in item_args:
         try:
-            items.append(build(*spec))
+            items.append(build(*args))
         except (ValueError, TypeError):
             pass
     scene = vokri.Scene(items)
