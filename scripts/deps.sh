@@ -3,11 +3,13 @@
 # targets (clang with its libFuzzer and sanitizer runtimes) and the Python
 # package (Debian's python3 with numpy, pytest and Hypothesis) need,
 # skipping those already present. Runs apt-get as root (or through sudo).
+# With arguments, installs those packages instead (the same way).
 set -euo pipefail
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libpng-dev libcairo2-dev binutils
           clang libclang-rt-14-dev
           python3 python3-venv python3-pip python3-numpy python3-pytest python3-hypothesis)
+[ $# -eq 0 ] || packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,19 +20,10 @@ cd "$(dirname "$0")/.."
 native=${1:-build}
 mutations=${VOKRI_ARM_MUTATIONS:-0}
 
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-packages=(g++-aarch64-linux-gnu qemu-user zlib1g-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  dpkg --print-foreign-architectures | grep -qx arm64 || "${sudo_cmd[@]}" dpkg --add-architecture arm64
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture arm64; else sudo dpkg --add-architecture arm64; fi
 fi
+scripts/deps.sh g++-aarch64-linux-gnu qemu-user zlib1g-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64
 
 cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake -DCMAKE_BUILD_TYPE=Release \
   -DVOKRI_WERROR=ON -DVOKRI_BUILD_TESTS=ON -DVOKRI_BUILD_BENCH=OFF >/dev/null

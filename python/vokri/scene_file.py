@@ -269,11 +269,16 @@ def _vector_shape(v, path):
     return shape
 
 
+def _object_list(o, key, read):
+    """The list under `key` read entry by entry with read(value, path); None when absent."""
+    if key not in o:
+        return None
+    p = o.at(key)
+    return [read(v, f"{p}[{i}]") for i, v in enumerate(_array(o.take(key), p))]
+
+
 def _vector(o):
-    shapes = None
-    if "shapes" in o:
-        p = o.at("shapes")
-        shapes = [_vector_shape(s, f"{p}[{i}]") for i, s in enumerate(_array(o.take("shapes"), p))]
+    shapes = _object_list(o, "shapes", _vector_shape)
     return Vector(shapes=shapes, shape_count=_count(o, "shape_count", 0 if shapes is None else len(shapes), "shapes"),
                   stagger_count=o.get("stagger_count", _u32, 0), progress=o.get("progress", _num, 1.0),
                   transform=_transform(o), opacity=o.get("opacity", _num, 1.0))
@@ -384,10 +389,7 @@ def _primitive(v, path):
 
 
 def _mesh(o):
-    layers = None
-    if "layers" in o:
-        p = o.at("layers")
-        layers = [_mesh_layer(v, f"{p}[{i}]") for i, v in enumerate(_array(o.take("layers"), p))]
+    layers = _object_list(o, "layers", _mesh_layer)
     kw = {key: o.get(key, _fixed, None, 3) for key in ("eye", "target", "up")}
     kw = {k: v for k, v in kw.items() if v is not None}
     for key in ("fov_y", "near", "far", "ortho_height"):

@@ -45,10 +45,20 @@ uint8_t environment() noexcept {
 
 bool present(Isa isa) noexcept { return static_cast<uint8_t>(isa) <= hardware(); }
 
-bool usable(Isa isa) noexcept {
-    const auto level = static_cast<uint8_t>(isa);
-    return level <= hardware() && level <= environment() && level <= g_test_cap.load(std::memory_order_relaxed);
+namespace detail {
+
+std::atomic<uint8_t> g_level{kUnknown};
+
+uint8_t settle_level() noexcept {
+    uint8_t level = hardware();
+    const uint8_t env = environment(), cap = g_test_cap.load(std::memory_order_relaxed);
+    if (env < level) level = env;
+    if (cap < level) level = cap;
+    g_level.store(level, std::memory_order_relaxed);
+    return level;
 }
+
+}  // namespace detail
 
 const char* name(Isa isa) noexcept {
     switch (isa) {
@@ -64,8 +74,13 @@ const char* name(Isa isa) noexcept {
 }
 
 ScopedCap::ScopedCap(Isa isa) noexcept
-    : previous_(g_test_cap.exchange(static_cast<uint8_t>(isa), std::memory_order_relaxed)) {}
+    : previous_(g_test_cap.exchange(static_cast<uint8_t>(isa), std::memory_order_relaxed)) {
+    detail::settle_level();
+}
 
-ScopedCap::~ScopedCap() { g_test_cap.store(previous_, std::memory_order_relaxed); }
+ScopedCap::~ScopedCap() {
+    g_test_cap.store(previous_, std::memory_order_relaxed);
+    detail::settle_level();
+}
 
 }  // namespace vokri::cpu

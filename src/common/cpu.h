@@ -9,6 +9,7 @@
 // tests set to compare the paths.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #if defined(__x86_64__)
@@ -17,13 +18,35 @@
 #define VOKRI_X86_64 0
 #endif
 
+// The functions between these two are compiled for AVX2 (GCC and clang
+// spell the region differently).
+#if defined(__clang__)
+#define VOKRI_AVX2_BEGIN _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define VOKRI_AVX2_END _Pragma("clang attribute pop")
+#else
+#define VOKRI_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define VOKRI_AVX2_END _Pragma("GCC pop_options")
+#endif
+
 namespace vokri::cpu {
 
 // Ordered: each x86-64 set includes the ones before it.
 enum class Isa : uint8_t { scalar = 0, sse2 = 1, ssse3 = 2, avx2 = 3 };
 
+namespace detail {
+// The widest usable set, kUnknown until first asked; one relaxed load keeps
+// the question cheap enough for per-span dispatch.
+inline constexpr uint8_t kUnknown = 0xFF;
+extern std::atomic<uint8_t> g_level;
+uint8_t settle_level() noexcept;
+}  // namespace detail
+
 // Whether kernels may use `isa` now (scalar always).
-bool usable(Isa isa) noexcept;
+inline bool usable(Isa isa) noexcept {
+    uint8_t level = detail::g_level.load(std::memory_order_relaxed);
+    if (level == detail::kUnknown) level = detail::settle_level();
+    return static_cast<uint8_t>(isa) <= level;
+}
 
 // Whether the processor has `isa`, whatever the caps.
 bool present(Isa isa) noexcept;

@@ -59,25 +59,20 @@ Error check_closed(const Path& path) noexcept {
 
 namespace {
 
-// The first point, the point before the last and the last point of the
-// subpath being walked, with the count of distinct points (saturating at 3).
+// The first and the last point of the subpath being walked, with the count
+// of distinct points (saturating at 3).
 // The count follows the points that plain flattening emits: where the
 // flattening window replaced a curve piece by its chord, the points plain
 // flattening would have emitted inside the piece are counted too, so that a
 // subpath gets its closing edge exactly when it would without the window.
 struct ContourTracker {
-    Point first, middle, last;
+    Point first, last;
     Point counted_last;  // the last point plain flattening would have emitted
     int count = 0;
 
     void restart(Point p) noexcept {
         first = last = counted_last = p;
         count = 1;
-    }
-    // A point of the edge sequence, different from `last`.
-    void advance(Point p) noexcept {
-        middle = last;
-        last = p;
     }
     // A point as plain flattening emits it.
     void count_point(Point p) noexcept {
@@ -93,7 +88,7 @@ struct EdgeSink {
         tracker.count_point(p);
         if (p == tracker.last) return Error::None;
         VOKRI_TRY(add_edge(list, tracker.last, p));
-        tracker.advance(p);
+        tracker.last = p;
         return Error::None;
     }
 

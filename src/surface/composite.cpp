@@ -136,14 +136,8 @@ using V = Sse2Lanes;
 #include "surface/composite_kernels.inc"
 }  // namespace sse2_isa
 
-// The AVX2 kernels below are compiled for AVX2 (clang spells the same
-// region with an attribute pragma).
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+// The AVX2 kernels below are compiled for AVX2.
+VOKRI_AVX2_BEGIN
 
 // AVX2: a plane is one 256-bit vector. Packing and unpacking work within
 // 128-bit halves, so the lanes hold the pixels in a fixed permutation that
@@ -200,11 +194,7 @@ void blend_entry(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexce
 }
 }  // namespace avx2_isa
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+VOKRI_AVX2_END
 #endif  // VOKRI_X86_64
 
 // The widest usable form of the batch kernels.

@@ -68,14 +68,8 @@ void scalar_rows(const Raster& raster, const Placement& p, double op, Surface& t
 
 #if VOKRI_X86_64
 
-// The AVX2 form is compiled for AVX2 (clang spells the same region with an
-// attribute pragma); it runs only where the processor has it.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+// The AVX2 form is compiled for AVX2; it runs only where it is usable.
+VOKRI_AVX2_BEGIN
 
 // Channel c (0..3) of four pixels as f64.
 inline __m256d channel(__m128i t, int c) noexcept {
@@ -177,11 +171,7 @@ void avx2_rows(const Raster& raster, const Placement& p, double op, Surface& tar
     }
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+VOKRI_AVX2_END
 
 #endif
 

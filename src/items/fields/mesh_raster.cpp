@@ -134,12 +134,7 @@ inline void test_run_scalar(const Edges& e, const PixelWriter& w, const Row& r, 
 // f32 operations of the scalar code in the same order (no fused
 // multiply-add: only the AVX2 instruction set is enabled here), so the bytes
 // and depths are identical.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+VOKRI_AVX2_BEGIN
 
 // The barycentric weights of eight pixel centres and the lanes outside the
 // triangle (or beyond the run: `valid` clear).
@@ -290,11 +285,7 @@ void test_run_avx2(const Edges& e, const PixelWriter& w, const Row& r, int64_t x
     }
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+VOKRI_AVX2_END
 #endif  // VOKRI_X86_64
 
 inline void test_run(const Edges& e, const PixelWriter& w, int64_t y, int64_t xa, int64_t xb,
