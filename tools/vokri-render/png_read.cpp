@@ -34,4 +34,18 @@ bool read_png_rgba(const std::string& path, int64_t max_pixels, Raster& out, std
     return true;
 }
 
+std::shared_ptr<const Raster> read_png_shared(const std::string& path, int64_t max_pixels, std::string& error) {
+    auto raster = std::make_shared<Raster>();
+    if (!read_png_rgba(path, max_pixels, *raster, error)) return nullptr;
+    return raster;
+}
+
+std::shared_ptr<const Raster> RasterCache::get(const std::string& path, int64_t max_pixels, std::string& error) {
+    const std::lock_guard lock(mutex_);
+    if (auto it = rasters_.find(path); it != rasters_.end()) return it->second;
+    auto raster = read_png_shared(path, max_pixels, error);
+    if (raster) rasters_.emplace(path, raster);
+    return raster;
+}
+
 }  // namespace vokri_tool

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,5 +21,19 @@ struct Raster {
 // file cannot be read or decoded, or when it has more than `max_pixels`
 // pixels.
 bool read_png_rgba(const std::string& path, int64_t max_pixels, Raster& out, std::string& error);
+
+// The same, as a shared raster; null on failure.
+std::shared_ptr<const Raster> read_png_shared(const std::string& path, int64_t max_pixels, std::string& error);
+
+// Decoded files by path, shared by every frame of an animation and by every
+// thread: each file is read once.
+class RasterCache {
+public:
+    std::shared_ptr<const Raster> get(const std::string& path, int64_t max_pixels, std::string& error);
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<const Raster>> rasters_;
+};
 
 }  // namespace vokri_tool

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "animation.h"
 #include "mesh_gen.h"
 #include "png_read.h"
 
@@ -53,12 +54,37 @@ const char* type_name(const json& v) {
     fail(path, "expected " + what + ", got " + type_name(got));
 }
 
+// ---- time -------------------------------------------------------------------
+
+// The time, in seconds, at which the document being built reads its tracks.
+// Set for the length of one build_scene call on its thread.
+thread_local double tl_time = 0.0;
+
+class ReadingAt {
+public:
+    explicit ReadingAt(double t) : previous_(tl_time) { tl_time = t; }
+    ReadingAt(const ReadingAt&) = delete;
+    ReadingAt& operator=(const ReadingAt&) = delete;
+    ~ReadingAt() { tl_time = previous_; }
+
+private:
+    double previous_;
+};
+
+// Tracks: an object {"keys": [[t, value], ...], "ease": ...} where a number,
+// a colour or a fixed-length array of numbers is expected. Defined with the
+// object reader below.
+double number_track(const json& v, const std::string& path);
+uint32_t colour_track(const json& v, const std::string& path);
+void numbers_track(const json& v, const std::string& path, double* out, size_t n);
+
 // ---- scalar values --------------------------------------------------------
 
 // A number; the strings "NaN", "Infinity" and "-Infinity" give the values
 // JSON cannot spell.
 double read_number(const json& v, const std::string& path) {
     if (v.is_number()) return v.get<double>();
+    if (v.is_object()) return number_track(v, path);
     if (v.is_string()) {
         const auto& s = v.get_ref<const std::string&>();
         if (s == "NaN" || s == "nan") return std::numeric_limits<double>::quiet_NaN();
@@ -131,6 +157,7 @@ uint32_t read_flag(const json& v, const std::string& path) {
 
 uint32_t read_colour(const json& v, const std::string& path) {
     if (auto c = parse_colour(v)) return *c;
+    if (v.is_object()) return colour_track(v, path);
     if (v.is_string())
         fail(path, "expected a colour \"#RRGGBBAA\" or \"#RRGGBB\", got \"" + v.get<std::string>() + "\"");
     expected(path, "a colour (\"#RRGGBBAA\", \"#RRGGBB\" or an integer 0xRRGGBBAA)", v);
@@ -144,6 +171,7 @@ const json& read_array(const json& v, const std::string& path, const char* what 
 // Exactly n numbers.
 void read_numbers(const json& v, const std::string& path, double* out, size_t n) {
     const std::string what = "an array of " + std::to_string(n) + " numbers";
+    if (v.is_object()) return numbers_track(v, path, out, n);
     if (!v.is_array()) expected(path, what, v);
     if (v.size() != n) fail(path, "expected " + what + ", got " + std::to_string(v.size()) + " entries");
     for (size_t i = 0; i < n; ++i) out[i] = read_number(v[i], index_path(path, i));
@@ -267,6 +295,86 @@ private:
     std::set<std::string> used_;
 };
 
+// ---- tracks -----------------------------------------------------------------
+
+Ease read_ease(const json& v, const std::string& path) {
+    if (v.is_string()) {
+        const auto& s = v.get_ref<const std::string&>();
+        if (s == "linear") return Ease::linear;
+        if (s == "smooth") return Ease::smooth;
+        if (s == "hold") return Ease::hold;
+        fail(path, "unknown ease \"" + s + "\" (expected \"linear\", \"smooth\" or \"hold\")");
+    }
+    expected(path, "an ease name (\"linear\", \"smooth\" or \"hold\")", v);
+}
+
+// Reads and checks a whole track, every key, whatever the time: a fault in
+// any key shows on the first frame built. `read_value(json, path)` reads one
+// key's value as a constant. Returns the keys' values and where the current
+// time falls among them.
+template <class T, class ReadValue>
+std::pair<std::vector<T>, TrackPosition> read_track(const json& v, const std::string& path, ReadValue read_value) {
+    Obj o(v, path);
+    const json& keys = o.required("keys");
+    const std::string keys_path = o.at("keys");
+    if (!keys.is_array()) expected(keys_path, "an array of [time, value] keys", keys);
+    if (keys.empty()) fail(keys_path, "a track needs at least one key");
+    Ease ease = Ease::linear;
+    if (const json* e = o.get("ease")) ease = read_ease(*e, o.at("ease"));
+    o.finish();
+    std::vector<double> times;
+    std::vector<T> values;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string key_path = index_path(keys_path, i);
+        const json& key = keys[i];
+        if (!key.is_array() || key.size() != 2) fail(key_path, "expected a key [time, value]");
+        const std::string time_path = index_path(key_path, 0), value_path = index_path(key_path, 1);
+        if (!key[0].is_number() || !std::isfinite(key[0].get<double>()))
+            fail(time_path, "expected a finite time in seconds");
+        const double t = key[0].get<double>();
+        if (!times.empty() && !(t > times.back())) {
+            std::ostringstream previous;
+            previous << times.back();
+            fail(time_path, "key times must increase (the key before is at " + previous.str() + " s)");
+        }
+        if (key[1].is_object()) fail(value_path, "a key's value must be a constant, not a track");
+        times.push_back(t);
+        values.push_back(read_value(key[1], value_path));
+    }
+    return {std::move(values), locate(times, tl_time, ease)};
+}
+
+double finite_number(const json& v, const std::string& path) {
+    const double d = read_number(v, path);
+    if (!std::isfinite(d)) fail(path, "a key's value must be finite");
+    return d;
+}
+
+double number_track(const json& v, const std::string& path) {
+    const auto [values, at] = read_track<double>(v, path, finite_number);
+    return at.u == 0.0 ? values[at.index] : mix(values[at.index], values[at.index + 1], at.u);
+}
+
+uint32_t colour_track(const json& v, const std::string& path) {
+    const auto [values, at] = read_track<uint32_t>(v, path, read_colour);
+    return at.u == 0.0 ? values[at.index] : mix_colour(values[at.index], values[at.index + 1], at.u);
+}
+
+void numbers_track(const json& v, const std::string& path, double* out, size_t n) {
+    const auto [values, at] = read_track<std::vector<double>>(v, path, [n](const json& value, const std::string& p) {
+        if (value.is_array())
+            for (size_t i = 0; i < value.size(); ++i)
+                if (value[i].is_object()) fail(index_path(p, i), "a key's value must be a constant, not a track");
+        std::vector<double> d(n);
+        read_numbers(value, p, d.data(), n);
+        for (size_t i = 0; i < n; ++i)
+            if (!std::isfinite(d[i])) fail(index_path(p, i), "a key's value must be finite");
+        return d;
+    });
+    for (size_t i = 0; i < n; ++i)
+        out[i] = at.u == 0.0 ? values[at.index][i] : mix(values[at.index][i], values[at.index + 1][i], at.u);
+}
+
 // An optional count field that must not claim more entries than given.
 uint32_t count_field(Obj& o, const std::string& key, size_t available, const std::string& what) {
     const json* j = o.get(key);
@@ -278,6 +386,20 @@ uint32_t count_field(Obj& o, const std::string& key, size_t available, const std
     if (n > available)
         fail(o.at(key), std::to_string(n) + " exceeds the " + std::to_string(available) + " " + what + " given");
     return n;
+}
+
+// "visible": [start, end]: the item is drawn from start up to, not
+// including, end (seconds).
+bool visible_now(Obj& o) {
+    const json* j = o.get("visible");
+    if (!j) return true;
+    double span[2];
+    read_numbers(*j, o.at("visible"), span, 2);
+    for (size_t i = 0; i < 2; ++i)
+        if (!std::isfinite(span[i]) && !(i == 1 && span[i] > 0))
+            fail(index_path(o.at("visible"), i), "expected a finite time in seconds");
+    if (!(span[0] <= span[1])) fail(o.at("visible"), "the start must not come after the end");
+    return span[0] <= tl_time && tl_time < span[1];
 }
 
 // ---- per-kind builders -----------------------------------------------------
@@ -545,13 +667,13 @@ void Builder::image_item(Obj& o) {
         if (!j->is_string()) expected(o.at("file"), "a file path string", *j);
         std::filesystem::path file = j->get<std::string>();
         if (file.is_relative() && !options_.base_dir.empty()) file = options_.base_dir / file;
-        Raster raster;
         std::string error;
-        if (!read_png_rgba(file.string(), kMaxRasterPixels, raster, error))
-            fail(o.at("file"), file.string() + ": " + error);
-        natural_w = raster.width;
-        natural_h = raster.height;
-        pixels = std::move(raster.rgba);
+        const auto raster = options_.images ? options_.images->get(file.string(), kMaxRasterPixels, error)
+                                            : read_png_shared(file.string(), kMaxRasterPixels, error);
+        if (!raster) fail(o.at("file"), file.string() + ": " + error);
+        natural_w = raster->width;
+        natural_h = raster->height;
+        pixels = raster->rgba;
         have_pixels = true;
     }
     if (const json* j = o.get("pixels")) {
@@ -798,10 +920,13 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
     } else {
         expected(o.at("kind"), "a kind name or an integer", k);
     }
+    const bool visible = visible_now(o);
     o.finish();
+    if (!visible) return;  // read and checked all the same
     s_.items.push_back(VokriDrawItem{kind_, index_});
     s_.ids.push_back(id);
 }
+
 
 // Rejects documents nested deeper than the format ever needs before the JSON
 // parser sees them.
@@ -911,9 +1036,39 @@ std::optional<uint32_t> parse_colour(const json& v) {
     return c;
 }
 
-Scene build_scene(const json& doc, const ParseOptions& options) {
+Animation read_animation(const json& doc) {
+    Animation a;
+    if (!doc.is_object() || !doc.contains("animation")) return a;
+    Obj o(doc["animation"], "animation");
+    a.animated = true;
+    const json& fps = o.required("fps");
+    if (!fps.is_number() || !(fps.get<double>() > 0) || !std::isfinite(fps.get<double>()))
+        fail(o.at("fps"), "expected a frame rate above 0 (frames per second)");
+    a.fps = fps.get<double>();
+    const json* frames = o.get("frames");
+    const json* duration = o.get("duration");
+    if (frames && duration) fail(o.at("frames"), "give either \"frames\" or \"duration\", not both");
+    if (frames) {
+        a.frame_count = read_integer(*frames, o.at("frames"), 1, kMaxFrames);
+    } else if (duration) {
+        if (!duration->is_number() || !(duration->get<double>() > 0))
+            fail(o.at("duration"), "expected a duration above 0 (seconds)");
+        const double n = std::round(duration->get<double>() * a.fps);
+        if (!(n <= static_cast<double>(kMaxFrames)))
+            fail(o.at("duration"), "more than " + std::to_string(kMaxFrames) + " frames");
+        a.frame_count = std::max<int64_t>(1, static_cast<int64_t>(n));
+    } else {
+        fail(o.at("frames"), "missing (give \"frames\" or \"duration\")");
+    }
+    o.finish();
+    return a;
+}
+
+Scene build_scene(const json& doc, const ParseOptions& options, double time) {
+    const ReadingAt reading_at(time);
     Scene scene;
     Obj top(doc, "");
+    if (top.get("animation")) read_animation(doc);
     const auto canvas_side = [&](const char* key, const std::optional<int64_t>& override_value) -> int32_t {
         if (override_value) {
             if (*override_value < 1 || *override_value > kMaxCanvasSide)
@@ -947,7 +1102,9 @@ Scene build_scene(const json& doc, const ParseOptions& options) {
     return scene;
 }
 
-Scene parse_scene_text(const std::string& text, const ParseOptions& options) {
+namespace {
+
+json parse_document(const std::string& text) {
     check_nesting(text);
     json doc;
     try {
@@ -961,15 +1118,19 @@ Scene parse_scene_text(const std::string& text, const ParseOptions& options) {
             what = what.substr(pos + 2);
         fail("", what);
     }
+    return doc;
+}
+
+Scene build_checked(const json& doc, const ParseOptions& options, double time) {
     try {
-        return build_scene(doc, options);
+        return build_scene(doc, options, time);
     } catch (const json::exception& e) {
         // Every access is checked above; this only guards against an oversight.
         fail("(document)", std::string("unexpected JSON error: ") + e.what());
     }
 }
 
-Scene load_scene_file(const std::filesystem::path& file, ParseOptions options) {
+std::string read_scene_text(const std::filesystem::path& file, ParseOptions& options) {
     std::string text;
     if (file == "-") {
         std::ostringstream s;
@@ -987,7 +1148,34 @@ Scene load_scene_file(const std::filesystem::path& file, ParseOptions options) {
         text = s.str();
         if (options.base_dir.empty()) options.base_dir = file.parent_path();
     }
+    return text;
+}
+
+}  // namespace
+
+Scene parse_scene_text(const std::string& text, const ParseOptions& options) {
+    return build_checked(parse_document(text), options, 0.0);
+}
+
+Scene load_scene_file(const std::filesystem::path& file, ParseOptions options) {
+    const std::string text = read_scene_text(file, options);
     return parse_scene_text(text, options);
 }
+
+SceneDocument SceneDocument::parse(const std::string& text, ParseOptions options) {
+    SceneDocument d;
+    d.doc_ = std::make_shared<const json>(parse_document(text));
+    d.animation_ = read_animation(*d.doc_);
+    if (!options.images) options.images = std::make_shared<RasterCache>();
+    d.options_ = std::move(options);
+    return d;
+}
+
+SceneDocument SceneDocument::load(const std::filesystem::path& file, ParseOptions options) {
+    const std::string text = read_scene_text(file, options);
+    return parse(text, std::move(options));
+}
+
+Scene SceneDocument::frame(int64_t k) const { return build_checked(*doc_, options_, animation_.time_of(k)); }
 
 }  // namespace vokri_tool

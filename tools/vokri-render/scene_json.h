@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "animation.h"
+#include "png_read.h"
 #include "scene_arrays.h"
 #include "vokri_core.h"
 
@@ -99,10 +102,34 @@ struct ParseOptions {
     std::optional<int64_t> width;
     std::optional<int64_t> height;
     std::optional<double> scale;
+    // Image files read once for every frame built with these options; null
+    // reads them at every build.
+    std::shared_ptr<RasterCache> images;
 };
 
-// Builds a Scene from a parsed document. Throws SceneError.
-Scene build_scene(const nlohmann::json& doc, const ParseOptions& options = {});
+// Builds a Scene from a parsed document, with its tracks read at `time`
+// seconds. Throws SceneError.
+Scene build_scene(const nlohmann::json& doc, const ParseOptions& options = {}, double time = 0.0);
+
+// The document's frame clock ("animation" block). Throws SceneError.
+Animation read_animation(const nlohmann::json& doc);
+
+// A scene file read and parsed once, built frame by frame. Building is
+// const and may run on several threads at once.
+class SceneDocument {
+public:
+    // Throws SceneError, like the functions below.
+    static SceneDocument parse(const std::string& text, ParseOptions options = {});
+    static SceneDocument load(const std::filesystem::path& file, ParseOptions options = {});
+
+    const Animation& animation() const { return animation_; }
+    Scene frame(int64_t k) const;
+
+private:
+    std::shared_ptr<const nlohmann::json> doc_;
+    ParseOptions options_;
+    Animation animation_;
+};
 
 // Parses JSON text and builds the Scene. Throws SceneError; a syntax error
 // carries the path "(document)" and the parser's position.

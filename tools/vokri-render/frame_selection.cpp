@@ -1,0 +1,91 @@
+#include "frame_selection.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace vokri_tool {
+
+namespace {
+
+bool parse_count(const std::string& s, int64_t& out) {
+    if (s.empty() || s.find_first_not_of("0123456789") != std::string::npos) return false;
+    errno = 0;
+    out = std::strtoll(s.c_str(), nullptr, 10);
+    return errno == 0;
+}
+
+}  // namespace
+
+std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t frame_count, std::string& error) {
+    const size_t colon = text.find(':');
+    FrameSelection s{0, frame_count, 1};
+    const std::string a = colon == std::string::npos ? text : text.substr(0, colon);
+    const std::string b = colon == std::string::npos ? "" : text.substr(colon + 1);
+    if (colon == std::string::npos || (!a.empty() && !parse_count(a, s.first)) || (!b.empty() && !parse_count(b, s.end))) {
+        error = "--frames expects A:B (frames A up to, not including, B; either may be left out)";
+        return std::nullopt;
+    }
+    if (s.end > frame_count || s.first >= s.end) {
+        error = "--frames " + text + " selects no frames of the " + std::to_string(frame_count) +
+                " (0:" + std::to_string(frame_count) + ")";
+        return std::nullopt;
+    }
+    return s;
+}
+
+std::optional<Shard> parse_shard(const std::string& text, std::string& error) {
+    const size_t slash = text.find('/');
+    Shard s;
+    if (slash == std::string::npos || !parse_count(text.substr(0, slash), s.index) ||
+        !parse_count(text.substr(slash + 1), s.count) || s.count < 1 || s.index >= s.count) {
+        error = "--shard expects K/N with 0 <= K < N";
+        return std::nullopt;
+    }
+    return s;
+}
+
+FrameSelection apply_shard(FrameSelection s, Shard shard) {
+    const int64_t offset = ((shard.index - s.first) % shard.count + shard.count) % shard.count;
+    return FrameSelection{s.first + offset, s.end, s.step * shard.count};
+}
+
+std::optional<FramePattern> FramePattern::parse(const std::string& text, std::string& error) {
+    FramePattern p;
+    std::string* part = &p.before_;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            *part += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '%') {
+            *part += '%';
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+        const std::string digits = text.substr(i + 1, j - i - 1);
+        if (j >= text.size() || text[j] != 'd' || digits.size() > 3 || (!digits.empty() && digits[0] != '0')) {
+            error = "output " + text + ": the frame-number field must be %d or %0Nd (%% for a percent sign)";
+            return std::nullopt;
+        }
+        if (p.has_field_) {
+            error = "output " + text + ": more than one frame-number field";
+            return std::nullopt;
+        }
+        p.has_field_ = true;
+        p.width_ = digits.empty() ? 0 : std::atoi(digits.c_str());
+        part = &p.after_;
+        i = j;
+    }
+    return p;
+}
+
+std::string FramePattern::path(int64_t frame) const {
+    if (!has_field_) return before_;
+    std::string n = std::to_string(frame);
+    if (n.size() < static_cast<size_t>(width_)) n.insert(0, static_cast<size_t>(width_) - n.size(), '0');
+    return before_ + n + after_;
+}
+
+}  // namespace vokri_tool
