@@ -18,12 +18,17 @@ class RenderError(RuntimeError):
     """The library failed a render (return code 1). `error` is its error
     name (e.g. 'TooFewPoints'); `index` and `kind` name the first item that
     fails, or are None when the items all draw and the failure lies
-    elsewhere (writing the file, for one)."""
+    elsewhere (writing the file, for one). `frame` is the frame of an
+    animation that failed, or None."""
 
-    def __init__(self, error, index=None, kind=None):
-        self.error, self.index, self.kind = error, index, kind
+    def __init__(self, error, index=None, kind=None, frame=None):
+        self.error, self.index, self.kind, self.frame = error, index, kind, frame
         where = f"items[{index}] ({kind}): " if index is not None else ""
-        super().__init__(f"{where}{error}")
+        when = f"frame {frame}: " if frame is not None else ""
+        super().__init__(f"{when}{where}{error}")
+
+    def __reduce__(self):  # keeps the fields across processes
+        return (RenderError, (self.error, self.index, self.kind, self.frame))
 
 
 def _canvas(scene, width, height, scale):

@@ -1,6 +1,8 @@
 """The JSON scene files of vokri-render (docs/scene-format.md), read into a
 Scene of vokri items: a scene written for the command line renders the same
 bytes from Python."""
+import bisect
+import contextvars
 import json
 import math
 import os
@@ -12,6 +14,7 @@ from . import _records as R
 from . import _values as V
 from ._png import PngError, read_png_rgba
 from .items import (Batch, Image, Infinite, Mesh, MeshLayer, Morph, RawItem, Shape, Vector, VectorShape)
+from .animation import Animation
 from .scene import Scene
 
 MAX_SIDE = 32768
@@ -43,6 +46,114 @@ def _expected(path, what, got):
     raise SceneFileError(path, f"expected {what}, got {_type_name(got)}")
 
 
+# ---- time ---------------------------------------------------------------------
+
+# The time, in seconds, at which the document being built reads its tracks,
+# and the decoded image files shared by the frames of one animation.
+_TIME = contextvars.ContextVar("vokri_scene_time", default=0.0)
+_IMAGES = contextvars.ContextVar("vokri_scene_images", default=None)
+
+_EASES = ("linear", "smooth", "hold")
+
+
+def _locate(times, t, ease):
+    """(index, u): the value is mix(keys[index], keys[index + 1], u); the same
+    arithmetic as vokri-render, so both give the same doubles."""
+    if not t > times[0]:
+        return 0, 0.0
+    if t >= times[-1]:
+        return len(times) - 1, 0.0
+    i = bisect.bisect_right(times, t) - 1
+    u = (t - times[i]) / (times[i + 1] - times[i])
+    if ease == "smooth":
+        u = u * u * (3.0 - 2.0 * u)
+    elif ease == "hold":
+        u = 0.0
+    return i, u
+
+
+def _mix(a, b, u):
+    return a if u == 0.0 else (1.0 - u) * a + u * b
+
+
+def _mix_colour(a, b, u):
+    if u == 0.0:
+        return a
+    out = 0
+    for shift in (24, 16, 8, 0):
+        c = math.floor((1.0 - u) * float(a >> shift & 0xFF) + u * float(b >> shift & 0xFF) + 0.5)
+        out |= min(max(c, 0), 255) << shift
+    return out
+
+
+def _track(v, path, read_value):
+    """Reads and checks a whole track (every key, whatever the time); returns
+    the keys' values and where the current time falls among them."""
+    o = _Obj(v, path)
+    keys = o.required("keys")
+    keys_path = o.at("keys")
+    if not isinstance(keys, list):
+        _expected(keys_path, "an array of [time, value] keys", keys)
+    if not keys:
+        raise SceneFileError(keys_path, "a track needs at least one key")
+    ease = "linear"
+    if "ease" in o:
+        e = o.take("ease")
+        if not isinstance(e, str):
+            _expected(o.at("ease"), 'an ease name ("linear", "smooth" or "hold")', e)
+        if e not in _EASES:
+            raise SceneFileError(o.at("ease"), f'unknown ease "{e}" (expected "linear", "smooth" or "hold")')
+        ease = e
+    o.finish()
+    times, values = [], []
+    for i, key in enumerate(keys):
+        key_path = f"{keys_path}[{i}]"
+        if not isinstance(key, list) or len(key) != 2:
+            raise SceneFileError(key_path, "expected a key [time, value]")
+        t = key[0]
+        if isinstance(t, bool) or not isinstance(t, (int, float)) or not math.isfinite(t):
+            raise SceneFileError(f"{key_path}[0]", "expected a finite time in seconds")
+        if times and not t > times[-1]:
+            raise SceneFileError(f"{key_path}[0]", f"key times must increase (the key before is at {times[-1]:g} s)")
+        if isinstance(key[1], dict):
+            raise SceneFileError(f"{key_path}[1]", "a key's value must be a constant, not a track")
+        times.append(float(t))
+        values.append(read_value(key[1], f"{key_path}[1]"))
+    return values, _locate(times, _TIME.get(), ease)
+
+
+def _finite(v, path):
+    d = _num(v, path)
+    if not math.isfinite(d):
+        raise SceneFileError(path, "a key's value must be finite")
+    return d
+
+
+def _number_track(v, path):
+    values, (i, u) = _track(v, path, _finite)
+    return values[i] if u == 0.0 else _mix(values[i], values[i + 1], u)
+
+
+def _colour_track(v, path):
+    values, (i, u) = _track(v, path, _colour)
+    return values[i] if u == 0.0 else _mix_colour(values[i], values[i + 1], u)
+
+
+def _fixed_track(v, path, n):
+    def read(value, p):
+        if isinstance(value, list):
+            for i, e in enumerate(value):
+                if isinstance(e, dict):
+                    raise SceneFileError(f"{p}[{i}]", "a key's value must be a constant, not a track")
+        d = _fixed(value, p, n)
+        for i, x in enumerate(d):
+            if not math.isfinite(x):
+                raise SceneFileError(f"{p}[{i}]", "a key's value must be finite")
+        return d
+    values, (i, u) = _track(v, path, read)
+    return list(values[i]) if u == 0.0 else [_mix(a, b, u) for a, b in zip(values[i], values[i + 1])]
+
+
 # ---- values -------------------------------------------------------------------
 
 _SPECIAL = {"NaN": math.nan, "nan": math.nan, "Infinity": math.inf, "inf": math.inf, "-Infinity": -math.inf,
@@ -52,6 +163,8 @@ _SPECIAL = {"NaN": math.nan, "nan": math.nan, "Infinity": math.inf, "inf": math.
 def _num(v, path):
     if isinstance(v, (int, float)) and not isinstance(v, bool):
         return float(v)
+    if isinstance(v, dict):
+        return _number_track(v, path)
     if isinstance(v, str):
         if v in _SPECIAL:
             return _SPECIAL[v]
@@ -89,6 +202,8 @@ def _enum(v, path, names):
 
 
 def _colour(v, path):
+    if isinstance(v, dict):
+        return _colour_track(v, path)
     if isinstance(v, str):
         try:
             return V.colour(v, path)
@@ -106,6 +221,8 @@ def _array(v, path):
 
 
 def _fixed(v, path, n):
+    if isinstance(v, dict):
+        return _fixed_track(v, path, n)
     if not isinstance(v, list):
         _expected(path, f"an array of {n} numbers", v)
     if len(v) != n:
@@ -308,6 +425,16 @@ def _inline_pixels(v, path):
     _expected(path, "an array of colours or a string of hex digits", v)
 
 
+def _read_image(path):
+    cache = _IMAGES.get()
+    if cache is None:
+        return read_png_rgba(path, MAX_RASTER_PIXELS)
+    key = os.fspath(path)
+    if key not in cache:
+        cache[key] = read_png_rgba(path, MAX_RASTER_PIXELS)
+    return cache[key]
+
+
 def _image(o, base_dir):
     if "file" in o and "pixels" in o:
         raise SceneFileError(o.at("pixels"), 'give either "file" or "pixels", not both')
@@ -320,7 +447,7 @@ def _image(o, base_dir):
         if not path.is_absolute() and base_dir:
             path = Path(base_dir) / path
         try:
-            w, h, pixels = read_png_rgba(path, MAX_RASTER_PIXELS)
+            w, h, pixels = _read_image(path)
         except (OSError, PngError) as e:
             raise SceneFileError(o.at("file"), f"{path}: {getattr(e, 'strerror', None) or e}") from None
         natural = (w, h)
@@ -443,9 +570,24 @@ def _item(v, path, position, base_dir):
         item = _wrap(path, lambda: build(o))
     else:
         _expected(o.at("kind"), "a kind name or an integer", k)
+    visible = _visible_now(o)
     o.finish()
     item.id = item_id
-    return item
+    return item if visible else None
+
+
+def _visible_now(o):
+    """"visible": [start, end]: drawn from start up to, not including, end."""
+    if "visible" not in o:
+        return True
+    span = _fixed(o.take("visible"), o.at("visible"), 2)
+    for i, x in enumerate(span):
+        if not math.isfinite(x) and not (i == 1 and x > 0):
+            raise SceneFileError(f"{o.at('visible')}[{i}]", "expected a finite time in seconds")
+    if not span[0] <= span[1]:
+        raise SceneFileError(o.at("visible"), "the start must not come after the end")
+    t = _TIME.get()
+    return span[0] <= t < span[1]
 
 
 # ---- documents ----------------------------------------------------------------
@@ -503,16 +645,57 @@ def _nesting(text):
             depth -= 1
 
 
-def parse_scene(text, base_dir=None, width=None, height=None, scale=None):
-    """A Scene from the text of a scene file; width, height and scale override
-    the file's canvas. Raises SceneFileError."""
+MAX_FRAMES = 1 << 31
+
+
+def _document(text):
     _nesting(text)
     try:
-        doc = _objects(json.loads(text, object_pairs_hook=_Pairs, parse_constant=_reject_constant,
-                                  parse_float=_finite_float))
+        return _objects(json.loads(text, object_pairs_hook=_Pairs, parse_constant=_reject_constant,
+                                   parse_float=_finite_float))
     except json.JSONDecodeError as e:
         raise SceneFileError("", f"syntax error: {e.msg} at line {e.lineno}, column {e.colno}") from None
+
+
+def _is_number(v):
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
+
+
+def _animation(doc):
+    """(fps, frame count) of the "animation" block; (None, 1) without one."""
+    if not isinstance(doc, dict) or "animation" not in doc:
+        return None, 1
+    o = _Obj(doc["animation"], "animation")
+    fps = o.required("fps")
+    if not _is_number(fps) or not (fps > 0 and math.isfinite(fps)):
+        raise SceneFileError(o.at("fps"), "expected a frame rate above 0 (frames per second)")
+    fps = float(fps)
+    if "frames" in o and "duration" in o:
+        raise SceneFileError(o.at("frames"), 'give either "frames" or "duration", not both')
+    if "frames" in o:
+        frames = _int(o.take("frames"), o.at("frames"), 1, MAX_FRAMES)
+    elif "duration" in o:
+        d = o.take("duration")
+        if not _is_number(d) or not d > 0:
+            raise SceneFileError(o.at("duration"), "expected a duration above 0 (seconds)")
+        x = float(d) * fps
+        if not x <= MAX_FRAMES:
+            raise SceneFileError(o.at("duration"), f"more than {MAX_FRAMES} frames")
+        n = math.floor(x)
+        frames = max(1, n + (1 if x - n >= 0.5 else 0))  # rounded half away from zero
+        if frames > MAX_FRAMES:
+            raise SceneFileError(o.at("duration"), f"more than {MAX_FRAMES} frames")
+    else:
+        raise SceneFileError(o.at("frames"), 'missing (give "frames" or "duration")')
+    o.finish()
+    return fps, frames
+
+
+def _build(doc, base_dir, width, height, scale):
     top = _Obj(doc, "")
+    if "animation" in top:
+        top.take("animation")
+        _animation(doc)
 
     def side(key, override):
         if override is not None:
@@ -532,9 +715,17 @@ def parse_scene(text, base_dir=None, width=None, height=None, scale=None):
     scene = Scene(width=w, height=h, scale=s)
     if "items" in top:
         for i, v in enumerate(_array(top.take("items"), "items")):
-            scene.add(_item(v, f"items[{i}]", i, base_dir))
+            item = _item(v, f"items[{i}]", i, base_dir)
+            if item is not None:
+                scene.add(item)
     top.finish()
     return scene
+
+
+def parse_scene(text, base_dir=None, width=None, height=None, scale=None):
+    """A Scene from the text of a scene file (an animation at time 0); width,
+    height and scale override the file's canvas. Raises SceneFileError."""
+    return _build(_document(text), base_dir, width, height, scale)
 
 
 def load_scene(path, width=None, height=None, scale=None):
@@ -544,3 +735,44 @@ def load_scene(path, width=None, height=None, scale=None):
     with open(path, encoding="utf-8") as f:
         text = f.read()
     return parse_scene(text, base_dir=os.path.dirname(path), width=width, height=height, scale=scale)
+
+
+class SceneFileAnimation(Animation):
+    """The frames of a scene file: frame k is the document read at time
+    k / fps. Pickles as the parsed document (small), so an executor's workers
+    can build frames themselves; decoded image files are cached per process."""
+
+    def __init__(self, doc, base_dir=None, width=None, height=None, scale=None):
+        fps, frames = _animation(doc)
+        super().__init__(None, frames, fps)
+        self._doc, self._base_dir, self._canvas = doc, base_dir, (width, height, scale)
+        self._images = {}
+        self.scene(0)  # every track is read whenever a frame is built: faults show now
+
+    def __getstate__(self):
+        state = dict(self.__dict__)
+        state["_images"] = {}
+        return state
+
+    def scene_at(self, t):
+        ctx = contextvars.copy_context()
+        return ctx.run(self._build_at, t)
+
+    def _build_at(self, t):
+        _TIME.set(t)
+        _IMAGES.set(self._images)
+        return _build(self._doc, self._base_dir, *self._canvas)
+
+
+def parse_animation(text, base_dir=None, width=None, height=None, scale=None):
+    """The animation of the text of a scene file (one frame at time 0 when it
+    has no "animation" block). Raises SceneFileError."""
+    return SceneFileAnimation(_document(text), base_dir, width, height, scale)
+
+
+def load_animation(path, width=None, height=None, scale=None):
+    """The animation of a scene file. Raises SceneFileError or OSError."""
+    path = os.fspath(path)
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    return parse_animation(text, base_dir=os.path.dirname(path), width=width, height=height, scale=scale)
