@@ -20,11 +20,11 @@ def cli(*args):
 
 @pytest.mark.parametrize("path", SCENES, ids=lambda p: p.name)
 def test_scene_files_render_as_the_command_line_does(path, tmp_path):
-    scene = vokri.load_scene(path)
-    assert vokri.render_rgba(scene).tobytes() == cli("--rgba", path, "-")
-    assert vokri.render_rgb(scene).tobytes() == cli("--rgb", path, "-")
+    scene = vokri.load_scene(path)  # an animation's first frame
+    assert vokri.render_rgba(scene).tobytes() == cli("--frames", "0:1", "--rgba", path, "-")
+    assert vokri.render_rgb(scene).tobytes() == cli("--frames", "0:1", "--rgb", path, "-")
     vokri.render_png(tmp_path / "py.png", scene)
-    assert (tmp_path / "py.png").read_bytes() == cli(path, "-")
+    assert (tmp_path / "py.png").read_bytes() == cli("--frames", "0:1", path, "-")
     assert vokri.pick(scene.width // 2, scene.height // 2, scene) == int(
         cli("--pick", f"{scene.width // 2},{scene.height // 2}", path))
 

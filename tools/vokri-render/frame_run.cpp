@@ -80,6 +80,12 @@ private:
     void render_into(const Scene& scene, FrameResult& r) const;
     int deliver(FrameResult& r);
     int report(const FrameResult& r);
+    // Frames that go to a video or, as raw pixels, to standard output are
+    // kept in memory until their turn; others go through files.
+    bool in_memory() const {
+        return !s_.video.empty() || (s_.format != PixelFormat::png && s_.format != PixelFormat::png_alpha &&
+                                     s_.pattern.path(0) == "-");
+    }
     bool already_there(int64_t k) const {
         struct stat st {};
         return s_.resume && ::stat(s_.pattern.path(k).c_str(), &st) == 0;
@@ -94,7 +100,7 @@ private:
 };
 
 void FrameRun::render_into(const Scene& scene, FrameResult& r) const {
-    if (!s_.video.empty()) {
+    if (in_memory()) {
         r.library_rc = render_pixels(scene, uses_rgba(s_.format), r.pixels);
         return;
     }
@@ -144,6 +150,10 @@ int FrameRun::deliver(FrameResult& r) {
     std::string error;
     if (r.file) {
         if (!r.file->commit(error)) return fail(kExitOutput, error);
+    } else if (s_.video.empty()) {
+        if (std::fwrite(r.pixels.data(), sizeof(uint32_t), r.pixels.size(), stdout) != r.pixels.size() ||
+            std::fflush(stdout) != 0)
+            return fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
     } else if (!encoder_.write_frame(r.pixels.data(), r.pixels.size() * sizeof(uint32_t), error)) {
         if (interrupt_signal() != 0) return 0;  // reported as an interrupt
         return fail(kExitOutput, frame_prefix(r.frame) + error);
