@@ -2,7 +2,9 @@
 // the text of a scene file. Whatever it holds, reading it either fails with
 // a SceneError or gives a Scene whose lists match the counts its records
 // claim; such a Scene is then rendered (on a canvas of at most 128 x 128
-// pixels, through the rgba0 export), which must return 0 or 1.
+// pixels, through the rgba0 export), which must return 0 or 1. An animation
+// is read at a frame chosen by the input's size, so tracks are read between
+// and beyond their keys.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.height = 1 + int64_t(size / 128 % 128);
     vokri_tool::Scene s;
     try {
-        s = vokri_tool::parse_scene_text(text, options);
+        const auto doc = vokri_tool::SceneDocument::parse(text, options);
+        s = doc.frame(int64_t(size * 7919 % 4096) % doc.animation().frame_count);
     } catch (const vokri_tool::SceneError&) {
         return 0;
     }

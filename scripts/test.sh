@@ -47,13 +47,21 @@ cmake --build build-asan -j"$jobs"
 
 step "ThreadSanitizer"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKRI_WERROR=ON \
-  -DVOKRI_SANITIZE=thread -DVOKRI_BUILD_BENCH=OFF -DVOKRI_BUILD_TOOLS=OFF >/dev/null
-cmake --build build-tsan -j"$jobs" --target vokri_tests
+  -DVOKRI_SANITIZE=thread -DVOKRI_BUILD_BENCH=OFF -DVOKRI_BUILD_TOOLS=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target vokri_tests vokri-render
 # The threading tests, plus everything that is quick; the limit tests reserve
 # terabytes of address space, which ThreadSanitizer shadows, and the
 # allocation-failure sweep is covered by the ASan build.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/vokri_tests --gtest_brief=1 \
   --gtest_filter='-Limits.*:Samples/AllocFailure.*'
+# vokri-render's frame pool: frames built and rendered on four threads,
+# written in order to files and to an ffmpeg child.
+tsan_out=$(mktemp -d)
+tsan_render=(env TSAN_OPTIONS=halt_on_error=1 build-tsan/tools/vokri-render/vokri-render --jobs 4 --width 160
+             --height 90 --scale 12.5 --frames 0:12)
+"${tsan_render[@]}" examples/animation.json "$tsan_out/f_%02d.png"
+"${tsan_render[@]}" --video "$tsan_out/v.gif" examples/animation.json
+rm -rf "$tsan_out"
 
 step "fuzz targets (clang, libFuzzer, ASan + UBSan)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKRI_BUILD_FUZZ=ON \
