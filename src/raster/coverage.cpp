@@ -1,6 +1,8 @@
 #include "raster/coverage.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
 #include <cmath>
 #include <new>
 
@@ -46,10 +48,12 @@ struct RasterScratch {
     Buffer<FoldCount> folds;        // per sub-scanline of the fill, then a sentinel
     Buffer<uint8_t> coverage;       // CoverageRow values
     Buffer<uint8_t> run_lengths;    // CoverageRow run lengths (8, 16 or 32 bits wide)
+    Buffer<int8_t> cell_changes;    // CoverageCells
+    Buffer<uint64_t> cell_bits;
 
     explicit RasterScratch(Allocator& a) noexcept
         : edges(a), active(a), bucket_start(a), bucket_edges(a), spans(a), folds(a), coverage(a),
-          run_lengths(a) {}
+          run_lengths(a), cell_changes(a), cell_bits(a) {}
 };
 
 void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept {
@@ -138,6 +142,39 @@ struct CoverageRow {
     }
 };
 
+// The same per-pixel sums as CoverageRow, kept as cells: a span [a, b) of
+// quarter columns covers pixel p by G_a(p) - G_b(p), where G_x(p) is 0 left
+// of pixel x / 4, 4 - x % 4 at it and 4 right of it. G_x changes at two
+// pixels only, so a span adds to the change of at most four pixels, and a
+// row's coverage is the running sum of the changes. A bitmap marks the
+// pixels whose change was touched, so the row is read once, in runs between
+// them, without sorting; both arrays are left zero after each row.
+struct CoverageCells {
+    int8_t* change = nullptr;    // per pixel of the box, and two beyond
+    uint64_t* touched = nullptr;  // one bit per pixel
+    size_t lo_word = SIZE_MAX, hi_word = 0;
+
+    void add(size_t pixel, int c) noexcept {
+        change[pixel] = static_cast<int8_t>(change[pixel] + c);
+        const size_t w = pixel >> 6;
+        touched[w] |= uint64_t{1} << (pixel & 63);
+        if (w < lo_word) lo_word = w;
+        if (w > hi_word) hi_word = w;
+    }
+    void add_edge(int64_t x, int sign) noexcept {
+        const size_t p = static_cast<size_t>(x >> 2);
+        const int f = static_cast<int>(x & 3);
+        add(p, sign * (4 - f));
+        if (f != 0) add(p + 1, sign * f);
+    }
+    // The span [start, end) in quarter columns (0 <= start < end).
+    void add_span(int64_t start, int64_t end) noexcept {
+        add_edge(start, 1);
+        add_edge(end, -1);
+    }
+    bool empty() const noexcept { return lo_word > hi_word; }
+};
+
 struct FillJob {
     DrawContext& ctx;
     Surface& surface;
@@ -224,6 +261,7 @@ public:
         // wholly beside it.
         may_fold_ = (list.x_min < base_d_ || list.x_max > base_d_ + static_cast<double>(cap_)) &&
                     !list.open_contour && raster_shortcuts::enabled();
+        use_cells_ = raster_shortcuts::enabled();
     }
 
     Error run() noexcept {
@@ -237,6 +275,16 @@ public:
         if (!checked_mul(width, sizeof(Len), len_bytes)) return Error::OutOfMemory;
         VOKRI_TRY(sc_.run_lengths.reserve(len_bytes));
         row_ = CoverageRow<Len>{sc_.coverage.data(), reinterpret_cast<Len*>(sc_.run_lengths.data())};
+        if (use_cells_) {
+            const size_t words = (width + 2 + 63) / 64;
+            VOKRI_TRY(sc_.cell_changes.reserve(words * 64));
+            VOKRI_TRY(sc_.cell_bits.reserve(words));
+            cells_.change = sc_.cell_changes.data();
+            cells_.touched = sc_.cell_bits.data();
+            std::fill(cells_.change, cells_.change + words * 64, int8_t{0});
+            std::fill(cells_.touched, cells_.touched + words, uint64_t{0});
+            colours_ = coverage_colours(job_.ctx.source);
+        }
         for (int64_t y = job_.first_row; y <= job_.last_row; ++y) {
             if (active_count_ == 0) {  // skip rows that nothing crosses
                 if (!next_crossed_row(y)) break;
@@ -247,7 +295,10 @@ public:
             }
             row_.used = 0;
             for (int64_t s = 4 * y; s < 4 * y + 4; ++s) sub_scanline(s);
-            emit_row(y);
+            if (use_cells_)
+                emit_cells(y);
+            else
+                emit_row(y);
         }
         return Error::None;
     }
@@ -409,7 +460,10 @@ private:
             if (ep < sp) ep = sp;
             if (sp < ep) {
                 if (ep > cap_) fatal("attempt to add span beyond capacity. this is a bug, please report it");
-                row_.add_span(sp, ep, hint);
+                if (use_cells_)
+                    cells_.add_span(sp, ep);
+                else
+                    row_.add_span(sp, ep, hint);
             }
             prev_end = ep;
         }
@@ -440,6 +494,43 @@ private:
         }
     }
 
+    // Step 3 from cells: the same runs as emit_row (maximal runs of equal
+    // coverage, clipped to the box and the Surface), painted straight into
+    // the row with the fill's coverage colours.
+    void emit_cells(int64_t y) noexcept {
+        if (cells_.empty()) return;
+        const uint64_t width = static_cast<uint64_t>(job_.box_width);
+        Surface& surface = job_.surface;
+        uint32_t* row = surface.row(static_cast<int32_t>(y)) + job_.box_start;
+        const int64_t room = surface.width - job_.box_start;
+        const uint64_t limit = static_cast<int64_t>(width) < room ? width : static_cast<uint64_t>(room);
+        int coverage = 0;  // from run_start on
+        uint64_t run_start = 0;
+        for (size_t w = cells_.lo_word; w <= cells_.hi_word; ++w) {
+            uint64_t bits = cells_.touched[w];
+            cells_.touched[w] = 0;
+            while (bits != 0) {
+                const uint64_t pixel = 64 * w + static_cast<uint64_t>(std::countr_zero(bits));
+                bits &= bits - 1;
+                const int next = coverage + cells_.change[pixel];
+                cells_.change[pixel] = 0;
+                if (next == coverage) continue;
+                if (coverage != 0) paint_cells_run(row, run_start, pixel, limit, coverage);
+                coverage = next;
+                run_start = pixel;
+            }
+        }
+        cells_.lo_word = SIZE_MAX;
+        cells_.hi_word = 0;
+    }
+
+    void paint_cells_run(uint32_t* row, uint64_t from, uint64_t to, uint64_t limit, int coverage) noexcept {
+        if (to > limit) to = limit;
+        if (from >= to) return;
+        paint_coverage_run(row + from, static_cast<size_t>(to - from), job_.surface.format, colours_,
+                           static_cast<unsigned>(coverage));
+    }
+
     FillJob& job_;
     RasterScratch& sc_;
     const Edge* edges_;
@@ -455,6 +546,9 @@ private:
     size_t active_count_ = 0;
     int64_t next_row_ = 0;
     CoverageRow<Len> row_{nullptr, nullptr};
+    bool use_cells_ = false;
+    CoverageCells cells_;
+    CoverageColours colours_{};
 };
 
 }  // namespace

@@ -65,6 +65,23 @@ void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y,
 void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
                      uint8_t precision, uint8_t alpha) noexcept;
 
+// The constants that paint_run (coverage 16) and paint_run_alpha (coverage
+// c, mask 16c - 1) blend for one source, worked out once per fill, and the
+// run painter that uses them: a run painted this way gets exactly the bytes
+// of the two calls above.
+struct CoverageColours {
+    uint32_t colour[17];     // [c]: the premultiplied colour blended at coverage c (1..16)
+    uint32_t opaque_stored;  // the stored source, written as is at coverage 16...
+    bool opaque;             // ...when it is opaque
+};
+
+CoverageColours coverage_colours(Pixel source) noexcept;
+
+// `length` pixels from `px` (a row of a Surface of `format`) at coverage c
+// (1..16).
+inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, const CoverageColours& k,
+                               unsigned c) noexcept;
+
 // Source-over of the constant premultiplied common colour `colour` onto
 // `count` pixels of `format`: the arithmetic of a one-operation chain, picked
 // for the fastest instruction set of the processor.
@@ -78,6 +95,14 @@ inline uint32_t scale_colour(uint32_t c, uint32_t mask) noexcept {
     uint32_t b = div255_product16(((c >> 16) & 0xFF) * mask);
     uint32_t a = div255_product16((c >> 24) * mask);
     return r | g << 8 | b << 16 | a << 24;
+}
+
+inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, const CoverageColours& k,
+                               unsigned c) noexcept {
+    if (c >= 16 && k.opaque)
+        fill_pixels(px, length, rgba_to_format(k.opaque_stored, format));
+    else
+        blend_over_constant(px, length, k.colour[c < 16 ? c : 16], format);
 }
 
 namespace composite_testing {

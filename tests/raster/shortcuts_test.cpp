@@ -1,7 +1,8 @@
-// The rasterizer's geometric shortcuts against the plain definition, through
-// the exports: random compound outlines of lines and curves, partly or wholly
-// beside the canvas on every side, filled and stroked, must paint the same
-// bytes with the shortcuts on and off.
+// The rasterizer's shortcuts against the plain definition, through the
+// exports: random compound outlines of lines and curves, partly or wholly
+// beside the canvas on every side, filled and stroked, and random scenes of
+// overlapping shapes (coverage kept as cells and painted row by row), must
+// paint the same bytes with the shortcuts on and off.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -93,6 +94,63 @@ TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomOutlinesBesideTheCanvas) {
         ASSERT_EQ(rgba ? s.rgba0(40, 30, 1, fast) : s.rgb0(40, 30, 1, fast), 0);
         vokri::raster_shortcuts::set_enabled(false);
         const int32_t rc = rgba ? s.rgba0(40, 30, 1, plain) : s.rgb0(40, 30, 1, plain);
+        vokri::raster_shortcuts::set_enabled(true);
+        ASSERT_EQ(rc, 0);
+        ASSERT_EQ(fast, plain) << "trial " << trial;
+    }
+}
+
+namespace {
+
+// Polygons of 3 to 12 points, circles and stroked polylines over a canvas
+// wider than 255 pixels, opaque and translucent, overlapping.
+VokriShapeRecord random_shape(std::mt19937& rng, std::vector<std::vector<double>>& points) {
+    std::uniform_real_distribution<double> x(-200, 200), y(-120, 120), size(0.3, 90), unit(-1, 1);
+    std::uniform_int_distribution<int> kind(0, 2), count(3, 12), coin(0, 1);
+    std::uniform_int_distribution<uint32_t> colour(0, 0xFFFFFFFFu);
+    VokriShapeRecord r{};
+    r.transform[0] = r.transform[3] = 1;
+    r.transform[4] = x(rng);
+    r.transform[5] = y(rng);
+    r.opacity = coin(rng) ? 1.0 : 0.6;
+    const uint32_t alpha_bits = coin(rng) ? 0xFFu : 0u;
+    r.fill_color = colour(rng) | alpha_bits;
+    r.stroke_color = colour(rng) | alpha_bits;
+    r.stroke_width = size(rng) / 10;
+    const double extent = size(rng);
+    switch (kind(rng)) {
+    case 0:
+        r.shape_type = VOKRI_SHAPE_CIRCLE;
+        r.p0 = extent;
+        r.fill_enabled = 1;
+        r.stroke_enabled = static_cast<uint32_t>(coin(rng));
+        return r;
+    default: {
+        auto& p = points.emplace_back();
+        for (int i = count(rng); i > 0; --i) p.insert(p.end(), {extent * unit(rng), extent * unit(rng)});
+        r.shape_type = coin(rng) ? VOKRI_SHAPE_POLYGON : VOKRI_SHAPE_POLYLINE;
+        r.points = p.data();
+        r.point_count = static_cast<uint32_t>(p.size() / 2);
+        r.fill_enabled = r.shape_type == VOKRI_SHAPE_POLYGON;
+        r.stroke_enabled = r.shape_type == VOKRI_SHAPE_POLYLINE || coin(rng);
+        return r;
+    }
+    }
+}
+
+}  // namespace
+
+TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomShapeScenes) {
+    std::mt19937 rng(2718);
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<std::vector<double>> points;
+        vt::TestScene s;
+        for (int i = 1 + trial % 24; i > 0; --i) s.add(random_shape(rng, points));
+        const bool rgba = trial & 1;
+        std::vector<uint32_t> fast, plain;
+        ASSERT_EQ(rgba ? s.rgba0(400, 240, 1, fast) : s.rgb0(400, 240, 1, fast), 0);
+        vokri::raster_shortcuts::set_enabled(false);
+        const int32_t rc = rgba ? s.rgba0(400, 240, 1, plain) : s.rgb0(400, 240, 1, plain);
         vokri::raster_shortcuts::set_enabled(true);
         ASSERT_EQ(rc, 0);
         ASSERT_EQ(fast, plain) << "trial " << trial;
