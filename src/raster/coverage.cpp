@@ -44,6 +44,9 @@ struct RasterScratch {
     Buffer<ActiveEdge> active;
     Buffer<uint32_t> bucket_start;  // per sub-scanline of the fill, then a sentinel
     Buffer<uint32_t> bucket_edges;  // edge indices ordered by first sub-scanline
+    Buffer<int64_t> bucket_last;    // the last sub-scanline of each, in the same order
+    Buffer<int64_t> edge_first;     // per edge: its first sub-scanline, or -1 (none / folded)
+    Buffer<int64_t> edge_last;
     Buffer<int64_t> spans;          // kept crossings of one sub-scanline
     Buffer<FoldCount> folds;        // per sub-scanline of the fill, then a sentinel
     Buffer<uint8_t> coverage;       // CoverageRow values
@@ -52,8 +55,8 @@ struct RasterScratch {
     Buffer<uint64_t> cell_bits;
 
     explicit RasterScratch(Allocator& a) noexcept
-        : edges(a), active(a), bucket_start(a), bucket_edges(a), spans(a), folds(a), coverage(a),
-          run_lengths(a), cell_changes(a), cell_bits(a) {}
+        : edges(a), active(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a), edge_last(a),
+          spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), cell_bits(a) {}
 };
 
 void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept {
@@ -220,6 +223,12 @@ void sort_active(ActiveEdge* a, size_t n) noexcept {
     }
 }
 
+// ⌊x⌋ for x well inside the int64 range (no library call).
+inline int64_t floor_to_int(double x) noexcept {
+    const int64_t i = static_cast<int64_t>(x);
+    return i - (x < static_cast<double>(i) ? 1 : 0);
+}
+
 // The sub-scanlines s0..s1 of the fill that an edge crosses (the sample
 // line v = s + 0.5 lies in top < v <= bottom); false when there are none.
 struct SubScanlines {
@@ -230,8 +239,9 @@ struct SubScanlines {
         const double top = e.y_first < e.y_last ? e.y_first : e.y_last;
         const double bottom = e.y_first < e.y_last ? e.y_last : e.y_first;
         if (top > last_d + 1 || bottom < first_d + 0.5) return false;
-        s0 = top < first_d - 1 ? first : static_cast<int64_t>(std::floor(top - 0.5)) + 1;
-        s1 = bottom > last_d + 1 ? last : static_cast<int64_t>(std::floor(bottom - 0.5));
+        // Both floors take values within two rows of the fill.
+        s0 = top < first_d - 1 ? first : floor_to_int(top - 0.5) + 1;
+        s1 = bottom > last_d + 1 ? last : floor_to_int(bottom - 0.5);
         if (s0 < first) s0 = first;
         if (s1 > last) s1 = last;
         return s0 <= s1;
@@ -294,6 +304,7 @@ public:
                 }
             }
             row_.used = 0;
+            row_pixels_ = job_.surface.row(static_cast<int32_t>(y)) + job_.box_start;
             for (int64_t s = 4 * y; s < 4 * y + 4; ++s) sub_scanline(s);
             if (use_cells_)
                 emit_cells(y);
@@ -341,6 +352,11 @@ private:
     Error bucket_edges() noexcept {
         VOKRI_TRY(sc_.bucket_start.resize(sub_count_ + 1));
         VOKRI_TRY(sc_.bucket_edges.resize(edge_count_));
+        VOKRI_TRY(sc_.bucket_last.resize(edge_count_));
+        VOKRI_TRY(sc_.edge_first.resize(edge_count_));
+        VOKRI_TRY(sc_.edge_last.resize(edge_count_));
+        int64_t* first = sc_.edge_first.data();
+        int64_t* last = sc_.edge_last.data();
         start_ = sc_.bucket_start.data();
         std::fill(start_, start_ + sub_count_ + 1, 0u);
         if (may_fold_) {
@@ -350,6 +366,7 @@ private:
         }
         for (size_t i = 0; i < edge_count_; ++i) {
             int64_t s0 = 0, s1 = 0;
+            first[i] = -1;
             if (!lines_.of(edges_[i], s0, s1)) continue;
             if (may_fold_) {
                 if (const int side = side_of(edges_[i], s0, s1)) {
@@ -357,16 +374,20 @@ private:
                     continue;
                 }
             }
+            first[i] = s0 - lines_.first;
+            last[i] = s1;
             ++start_[s0 - lines_.first + 1];
         }
         for (size_t k = 1; k <= sub_count_; ++k) start_[k] += start_[k - 1];
         // start_[k] is now the first slot of bucket k; fill using a moving
         // cursor per bucket held in start_[k] and restore afterwards.
         uint32_t* order = sc_.bucket_edges.data();
+        int64_t* order_last = sc_.bucket_last.data();
         for (size_t i = 0; i < edge_count_; ++i) {
-            int64_t s0 = 0, s1 = 0;
-            if (lines_.of(edges_[i], s0, s1) && !(any_folded_ && side_of(edges_[i], s0, s1) != 0))
-                order[start_[s0 - lines_.first]++] = static_cast<uint32_t>(i);
+            if (first[i] < 0) continue;
+            const uint32_t slot = start_[first[i]]++;
+            order[slot] = static_cast<uint32_t>(i);
+            order_last[slot] = last[i];
         }
         for (size_t k = sub_count_; k > 0; --k) start_[k] = start_[k - 1];
         start_[0] = 0;
@@ -399,10 +420,8 @@ private:
         for (uint32_t j = start_[k]; j < start_[k + 1]; ++j) {
             const Edge& e = edges_[sc_.bucket_edges[j]];
             const bool down = e.y_last > e.y_first;
-            int64_t s0 = 0, s1 = 0;
-            lines_.of(e, s0, s1);
-            active[active_count_++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0,
-                                                 down ? -1 : 1, 0};
+            active[active_count_++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last,
+                                                 sc_.bucket_last[j], 0, down ? -1 : 1, 0};
         }
         const FoldCount f = any_folded_ ? folds_[k] : FoldCount{0, 0, 0};
         if (active_count_ == 0 && f.left_count == 0 && f.right_count == 0) return;
@@ -460,8 +479,13 @@ private:
             if (ep < sp) ep = sp;
             if (sp < ep) {
                 if (ep > cap_) fatal("attempt to add span beyond capacity. this is a bug, please report it");
-                if (use_cells_)
+                if (use_cells_) {
                     cells_.add_span(sp, ep);
+                    // The row's pixels at the span's ends are blended once the
+                    // row is complete: start loading them now.
+                    __builtin_prefetch(row_pixels_ + (sp >> 2), 1);
+                    __builtin_prefetch(row_pixels_ + ((ep - 1) >> 2), 1);
+                }
                 else
                     row_.add_span(sp, ep, hint);
             }
@@ -548,6 +572,7 @@ private:
     CoverageRow<Len> row_{nullptr, nullptr};
     bool use_cells_ = false;
     CoverageCells cells_;
+    uint32_t* row_pixels_ = nullptr;  // the current row from the box start
     CoverageColours colours_{};
 };
 

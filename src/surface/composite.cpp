@@ -214,18 +214,6 @@ void blend_over_constant_kernels(uint32_t* px, size_t n, uint32_t colour, uint8_
     scalar_isa::blend_over_constant_impl(px, n, colour, format);
 }
 
-// Source-over of a constant colour onto one pixel, with the division-free
-// forms (same lanes as the batch operators).
-inline uint32_t over_pixel(uint32_t d, uint32_t k, uint8_t format) noexcept {
-    const uint32_t sa = k >> 24, inv = 255u - sa;
-    const uint32_t da = format == rgbx32 ? 255u : d >> 24;
-    uint32_t r = ((k & 0xFF) + div255_product16((d & 0xFF) * inv)) & 0xFF;
-    uint32_t g = (((k >> 8) & 0xFF) + div255_product16(((d >> 8) & 0xFF) * inv)) & 0xFF;
-    uint32_t b = (((k >> 16) & 0xFF) + div255_product16(((d >> 16) & 0xFF) * inv)) & 0xFF;
-    uint32_t a = (sa + da - div255_product16(sa * da)) & 0xFF;
-    return rgba_to_format(r | g << 8 | b << 16 | a << 24, format);
-}
-
 inline WidePixel to_wide(uint32_t c) noexcept {
     return WidePixel{static_cast<uint16_t>(c & 0xFF), static_cast<uint16_t>((c >> 8) & 0xFF),
                      static_cast<uint16_t>((c >> 16) & 0xFF), static_cast<uint16_t>(c >> 24)};
@@ -233,9 +221,6 @@ inline WidePixel to_wide(uint32_t c) noexcept {
 inline uint32_t from_wide(WidePixel w) noexcept {
     return (w.r & 0xFFu) | (w.g & 0xFFu) << 8 | (w.b & 0xFFu) << 16 | (w.a & 0xFFu) << 24;
 }
-
-// Runs shorter than this are blended pixel by pixel.
-constexpr size_t kShortRun = 8;
 
 }  // namespace
 

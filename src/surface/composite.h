@@ -46,6 +46,21 @@ inline uint32_t div255_product32(uint32_t x) noexcept {
     return static_cast<uint32_t>((static_cast<uint64_t>(x) * 0x80808081u) >> 39);
 }
 
+// Source-over of a constant colour onto one pixel, with the division-free
+// forms (the same lanes as the batch operators).
+inline uint32_t over_pixel(uint32_t d, uint32_t k, uint8_t format) noexcept {
+    const uint32_t sa = k >> 24, inv = 255u - sa;
+    const uint32_t da = format == rgbx32 ? 255u : d >> 24;
+    uint32_t r = ((k & 0xFF) + div255_product16((d & 0xFF) * inv)) & 0xFF;
+    uint32_t g = (((k >> 8) & 0xFF) + div255_product16(((d >> 8) & 0xFF) * inv)) & 0xFF;
+    uint32_t b = (((k >> 16) & 0xFF) + div255_product16(((d >> 16) & 0xFF) * inv)) & 0xFF;
+    uint32_t a = (sa + da - div255_product16(sa * da)) & 0xFF;
+    return rgba_to_format(r | g << 8 | b << 16 | a << 24, format);
+}
+
+// Runs shorter than this are blended pixel by pixel.
+inline constexpr size_t kShortRun = 8;
+
 // One operation on wide pixels (src_over or dst_in; any other code acts as
 // src_over, the only operator the drawing state carries). Lanes keep their
 // low 8 bits.
@@ -99,10 +114,14 @@ inline uint32_t scale_colour(uint32_t c, uint32_t mask) noexcept {
 
 inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, const CoverageColours& k,
                                unsigned c) noexcept {
-    if (c >= 16 && k.opaque)
+    if (c >= 16 && k.opaque) {
         fill_pixels(px, length, rgba_to_format(k.opaque_stored, format));
-    else
+    } else if (length < kShortRun) {  // most runs at an outline: blended here, as blend_over_constant would
+        const uint32_t colour = k.colour[c < 16 ? c : 16];
+        for (size_t i = 0; i < length; ++i) px[i] = over_pixel(px[i], colour, format);
+    } else {
         blend_over_constant(px, length, k.colour[c < 16 ? c : 16], format);
+    }
 }
 
 namespace composite_testing {
