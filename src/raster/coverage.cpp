@@ -1,8 +1,8 @@
 #include "raster/coverage.h"
 
 #include <algorithm>
-#include <bit>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <new>
 
@@ -52,11 +52,10 @@ struct RasterScratch {
     Buffer<uint8_t> coverage;       // CoverageRow values
     Buffer<uint8_t> run_lengths;    // CoverageRow run lengths (8, 16 or 32 bits wide)
     Buffer<int8_t> cell_changes;    // CoverageCells
-    Buffer<uint64_t> cell_bits;
 
     explicit RasterScratch(Allocator& a) noexcept
         : edges(a), active(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a), edge_last(a),
-          spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), cell_bits(a) {}
+          spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a) {}
 };
 
 void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept {
@@ -149,33 +148,30 @@ struct CoverageRow {
 // quarter columns covers pixel p by G_a(p) - G_b(p), where G_x(p) is 0 left
 // of pixel x / 4, 4 - x % 4 at it and 4 right of it. G_x changes at two
 // pixels only, so a span adds to the change of at most four pixels, and a
-// row's coverage is the running sum of the changes. A bitmap marks the
-// pixels whose change was touched, so the row is read once, in runs between
-// them, without sorting; both arrays are left zero after each row.
+// row's coverage is the running sum of the changes. The row is read once,
+// eight changes at a time, over the pixels its spans reached, and left zero.
 struct CoverageCells {
-    int8_t* change = nullptr;    // per pixel of the box, and two beyond
-    uint64_t* touched = nullptr;  // one bit per pixel
-    size_t lo_word = SIZE_MAX, hi_word = 0;
+    int8_t* change = nullptr;  // per pixel of the box, two beyond, padded to 8
+    size_t lo = SIZE_MAX, hi = 0;  // the pixels whose change may be non-zero
 
-    void add(size_t pixel, int c) noexcept {
-        change[pixel] = static_cast<int8_t>(change[pixel] + c);
-        const size_t w = pixel >> 6;
-        touched[w] |= uint64_t{1} << (pixel & 63);
-        if (w < lo_word) lo_word = w;
-        if (w > hi_word) hi_word = w;
-    }
     void add_edge(int64_t x, int sign) noexcept {
         const size_t p = static_cast<size_t>(x >> 2);
         const int f = static_cast<int>(x & 3);
-        add(p, sign * (4 - f));
-        if (f != 0) add(p + 1, sign * f);
+        change[p] = static_cast<int8_t>(change[p] + sign * (4 - f));
+        change[p + 1] = static_cast<int8_t>(change[p + 1] + sign * f);
     }
     // The span [start, end) in quarter columns (0 <= start < end).
     void add_span(int64_t start, int64_t end) noexcept {
         add_edge(start, 1);
         add_edge(end, -1);
     }
-    bool empty() const noexcept { return lo_word > hi_word; }
+    // After the spans of a sub-scanline, from `first` to `last` quarter column.
+    void reached(int64_t first, int64_t last) noexcept {
+        const size_t a = static_cast<size_t>(first >> 2), b = static_cast<size_t>(last >> 2) + 1;
+        if (a < lo) lo = a;
+        if (b > hi) hi = b;
+    }
+    bool empty() const noexcept { return lo > hi; }
 };
 
 struct FillJob {
@@ -286,13 +282,10 @@ public:
         VOKRI_TRY(sc_.run_lengths.reserve(len_bytes));
         row_ = CoverageRow<Len>{sc_.coverage.data(), reinterpret_cast<Len*>(sc_.run_lengths.data())};
         if (use_cells_) {
-            const size_t words = (width + 2 + 63) / 64;
-            VOKRI_TRY(sc_.cell_changes.reserve(words * 64));
-            VOKRI_TRY(sc_.cell_bits.reserve(words));
+            const size_t padded = (width + 2 + 7) / 8 * 8;
+            VOKRI_TRY(sc_.cell_changes.reserve(padded));
             cells_.change = sc_.cell_changes.data();
-            cells_.touched = sc_.cell_bits.data();
-            std::fill(cells_.change, cells_.change + words * 64, int8_t{0});
-            std::fill(cells_.touched, cells_.touched + words, uint64_t{0});
+            std::fill(cells_.change, cells_.change + padded, int8_t{0});
             colours_ = coverage_colours(job_.ctx.source);
         }
         for (int64_t y = job_.first_row; y <= job_.last_row; ++y) {
@@ -468,7 +461,7 @@ private:
     // The kept crossings in pairs, clipped to the row's capacity.
     void add_spans(size_t m) noexcept {
         const int64_t* kept = sc_.spans.data();
-        int64_t prev_end = 0;
+        int64_t prev_end = 0, first = -1;
         size_t hint = 0;
         for (size_t i = 0; i + 1 < m; i += 2) {
             const int64_t a = kept[i], b = kept[i + 1];
@@ -480,6 +473,7 @@ private:
             if (sp < ep) {
                 if (ep > cap_) fatal("attempt to add span beyond capacity. this is a bug, please report it");
                 if (use_cells_) {
+                    if (first < 0) first = sp;
                     cells_.add_span(sp, ep);
                     // The row's pixels at the span's ends are blended once the
                     // row is complete: start loading them now.
@@ -491,6 +485,7 @@ private:
             }
             prev_end = ep;
         }
+        if (use_cells_ && first >= 0) cells_.reached(first, prev_end - 1);
     }
 
     // Step 3: the row as runs of equal coverage, adjacent equal runs merged.
@@ -528,24 +523,25 @@ private:
         uint32_t* row = surface.row(static_cast<int32_t>(y)) + job_.box_start;
         const int64_t room = surface.width - job_.box_start;
         const uint64_t limit = static_cast<int64_t>(width) < room ? width : static_cast<uint64_t>(room);
+        int8_t* change = cells_.change;
         int coverage = 0;  // from run_start on
         uint64_t run_start = 0;
-        for (size_t w = cells_.lo_word; w <= cells_.hi_word; ++w) {
-            uint64_t bits = cells_.touched[w];
-            cells_.touched[w] = 0;
-            while (bits != 0) {
-                const uint64_t pixel = 64 * w + static_cast<uint64_t>(std::countr_zero(bits));
-                bits &= bits - 1;
-                const int next = coverage + cells_.change[pixel];
-                cells_.change[pixel] = 0;
-                if (next == coverage) continue;
+        for (size_t group = cells_.lo & ~size_t{7}; group <= cells_.hi; group += 8) {
+            uint64_t eight;
+            std::memcpy(&eight, change + group, 8);
+            if (eight == 0) continue;
+            for (size_t k = 0; k < 8; ++k) {
+                const int c = change[group + k];
+                if (c == 0) continue;
+                change[group + k] = 0;
+                const uint64_t pixel = group + k;
                 if (coverage != 0) paint_cells_run(row, run_start, pixel, limit, coverage);
-                coverage = next;
+                coverage += c;
                 run_start = pixel;
             }
         }
-        cells_.lo_word = SIZE_MAX;
-        cells_.hi_word = 0;
+        cells_.lo = SIZE_MAX;
+        cells_.hi = 0;
     }
 
     void paint_cells_run(uint32_t* row, uint64_t from, uint64_t to, uint64_t limit, int coverage) noexcept {
