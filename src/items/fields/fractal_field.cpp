@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "common/numeric.h"
 
@@ -177,21 +178,191 @@ Error prepare_fractal(const InfiniteGeometryRecord& rec, const InfiniteColours& 
     return Error::None;
 }
 
-uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
+namespace {
+
+// The palette phase of a point that escaped at `iteration` with |z|^2 = mag2.
+double escape_phase(const FractalParams& p, double iteration, double mag2) noexcept {
     double l = 0.5 * std::log(std::max(mag2, 1.0000000001));
     double nu = iteration;
     if (l > 0.0 && std::isfinite(l)) {
         nu = iteration + 1.0 - std::log(l / kLn2) / kLn2;
         if (!std::isfinite(nu)) nu = iteration;
     }
-    double phase = p.phase + p.speed * (nu * 0.021);
-    uint32_t out = p.base & 0xFF000000u;
-    for (int k = 0; k < 3; ++k) {
-        double value = p.amplitude[k] * (0.5 + 0.5 * std::cos(kTwoPi * (phase + kChannelOffset[k])));
-        out |= colour_byte(value) << (8 * k);
-    }
+    return p.phase + p.speed * (nu * 0.021);
+}
+
+inline uint32_t channel_byte(double amplitude, double argument) noexcept {
+    return colour_byte(amplitude * (0.5 + 0.5 * std::cos(argument)));
+}
+
+// The three channel bytes (red in bits 0-7) of the palette at the cosine
+// arguments `argument`: the definition.
+uint32_t palette_plain(const double amplitude[3], const double argument[3]) noexcept {
+    uint32_t out = 0;
+    for (int k = 0; k < 3; ++k) out |= channel_byte(amplitude[k], argument[k]) << (8 * k);
     return out;
 }
+
+// channel_byte given a cosine `c` within 1e-15 of the true cosine of
+// `argument` (cos_close_avx2). The two cosines differ by
+// less than 2e-15 (that bound plus one unit in the last place of std::cos);
+// the value, amplitude <= 255 times (0.5 + 0.5c), then differs by at most
+// 255 * 0.5 * 2e-15 plus three roundings of at most 2^-45 each (values below
+// 256): less than 1e-12. The byte changes only where the value crosses a half
+// integer (0 and 255 lie inside runs of one byte), so a value farther than
+// 1e-12 from every half integer has the byte of std::cos. Anything else, NaN
+// included, takes std::cos.
+inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept {
+    const double value = amplitude * (0.5 + 0.5 * c);
+    if (value >= 0.0 && value < 256.0) {
+        const double fraction = value - static_cast<double>(static_cast<int64_t>(value));
+        if (!(std::fabs(fraction - 0.5) < 1e-12)) return colour_byte(value);
+    }
+    return channel_byte(amplitude, argument);
+}
+
+using PaletteFn = uint32_t (*)(const double amplitude[3], const double argument[3]) noexcept;
+
+uint32_t escaped_colour_with(const FractalParams& p, double iteration, double mag2, PaletteFn palette) noexcept {
+    const double phase = escape_phase(p, iteration, mag2);
+    double argument[3];
+    for (int k = 0; k < 3; ++k) argument[k] = kTwoPi * (phase + kChannelOffset[k]);
+    return (p.base & 0xFF000000u) | palette(p.amplitude, argument);
+}
+
+#if VOKRI_X86_64
+VOKRI_AVX2_BEGIN
+
+// One Horner step: coefficient + z * acc.
+inline __m256d step(__m256d acc, __m256d z, double coefficient) noexcept {
+    return _mm256_add_pd(_mm256_set1_pd(coefficient), _mm256_mul_pd(z, acc));
+}
+
+// Four cosines within 1e-15 of the true cosine for |a| <= 2^20 (NaN beyond):
+// a = k pi/2 + r with |r| <= pi/4, pi/2 split in three parts of 33 bits so
+// that k times each of the first two is exact (Cody and Waite), then the
+// sine and cosine kernels of fdlibm (below one unit in the last place for
+// |r| <= pi/4) chosen by the quadrant. Plain IEEE operations in every lane,
+// no fused multiply-add.
+__m256d cos_close_avx2(__m256d a) noexcept {
+    const __m256d magic = _mm256_set1_pd(6755399441055744.0);  // 1.5 * 2^52
+    const __m256d t = _mm256_mul_pd(a, _mm256_set1_pd(6.36619772367581382433e-01));
+    const __m256d km = _mm256_add_pd(t, magic);
+    const __m256d k = _mm256_sub_pd(km, magic);
+    __m256d r = _mm256_sub_pd(a, _mm256_mul_pd(k, _mm256_set1_pd(1.57079632673412561417e+00)));
+    r = _mm256_sub_pd(r, _mm256_mul_pd(k, _mm256_set1_pd(6.07710050630396597660e-11)));
+    r = _mm256_sub_pd(r, _mm256_mul_pd(k, _mm256_set1_pd(2.02226624871116645580e-21)));
+    const __m256d z = _mm256_mul_pd(r, r);
+    __m256d sp = _mm256_set1_pd(1.58969099521155010221e-10);
+    sp = step(sp, z, -2.50507602534068634195e-08);
+    sp = step(sp, z, 2.75573137070700676789e-06);
+    sp = step(sp, z, -1.98412698298579493134e-04);
+    sp = step(sp, z, 8.33333333332248946124e-03);
+    sp = step(sp, z, -1.66666666666666324348e-01);
+    const __m256d s = _mm256_add_pd(r, _mm256_mul_pd(_mm256_mul_pd(r, z), sp));
+    __m256d cp = _mm256_set1_pd(-1.13596475577881948265e-11);
+    cp = step(cp, z, 2.08757232129817482790e-09);
+    cp = step(cp, z, -2.75573143513906633035e-07);
+    cp = step(cp, z, 2.48015872894767294178e-05);
+    cp = step(cp, z, -1.38888888888741095749e-03);
+    cp = step(cp, z, 4.16666666666666019037e-02);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d hz = _mm256_mul_pd(_mm256_set1_pd(0.5), z);
+    const __m256d w = _mm256_sub_pd(one, hz);
+    const __m256d c = _mm256_add_pd(
+        w, _mm256_add_pd(_mm256_sub_pd(_mm256_sub_pd(one, w), hz), _mm256_mul_pd(z, _mm256_mul_pd(z, cp))));
+    // Quadrant 0: c, 1: -s, 2: -c, 3: s.
+    const __m256i q = _mm256_castpd_si256(km);
+    const __m256i odd = _mm256_cmpeq_epi64(_mm256_and_si256(q, _mm256_set1_epi64x(1)), _mm256_set1_epi64x(1));
+    const __m256d v = _mm256_blendv_pd(c, s, _mm256_castsi256_pd(odd));
+    const __m256i sign = _mm256_slli_epi64(_mm256_and_si256(_mm256_add_epi64(q, _mm256_set1_epi64x(1)),
+                                                            _mm256_set1_epi64x(2)), 62);
+    const __m256d out = _mm256_xor_pd(v, _mm256_castsi256_pd(sign));
+    const __m256d in_range = _mm256_cmp_pd(_mm256_andnot_pd(_mm256_set1_pd(-0.0), a),
+                                           _mm256_set1_pd(1048576.0), _CMP_LE_OQ);
+    return _mm256_blendv_pd(_mm256_set1_pd(std::numeric_limits<double>::quiet_NaN()), out, in_range);
+}
+
+uint32_t palette_avx2(const double amplitude[3], const double argument[3]) noexcept {
+    alignas(32) double c[4];
+    _mm256_store_pd(c, cos_close_avx2(_mm256_setr_pd(argument[0], argument[1], argument[2], 0.0)));
+    uint32_t out = 0;
+    for (int k = 0; k < 3; ++k) out |= channel_byte_near(amplitude[k], argument[k], c[k]) << (8 * k);
+    return out;
+}
+
+// The colours of the escaped lanes of a block (iteration > 0), the others
+// left alone: the phases first, then every cosine of the block, four at a
+// time, so that the lanes' cosines overlap.
+void escaped_colours_avx2(const FractalParams& p, const double* iteration, const double* mag2, uint32_t lanes,
+                          uint32_t* colour) noexcept {
+    constexpr uint32_t kMost = 8;
+    alignas(32) double argument[3 * kMost + 4];
+    alignas(32) double c[3 * kMost + 4];
+    uint32_t lane_of[kMost], n = 0;
+    for (uint32_t k = 0; k < lanes && k < kMost; ++k) {
+        if (!(iteration[k] > 0.0)) continue;
+        const double phase = escape_phase(p, iteration[k], mag2[k]);
+        for (int ch = 0; ch < 3; ++ch) argument[3 * n + ch] = kTwoPi * (phase + kChannelOffset[ch]);
+        lane_of[n++] = k;
+    }
+    for (uint32_t i = 3 * n; i < 3 * n + 4; ++i) argument[i] = 0.0;
+    for (uint32_t i = 0; i < 3 * n; i += 4) _mm256_store_pd(c + i, cos_close_avx2(_mm256_load_pd(argument + i)));
+    for (uint32_t j = 0; j < n; ++j) {
+        uint32_t out = p.base & 0xFF000000u;
+        for (int ch = 0; ch < 3; ++ch)
+            out |= channel_byte_near(p.amplitude[ch], argument[3 * j + ch], c[3 * j + ch]) << (8 * ch);
+        colour[lane_of[j]] = out;
+    }
+}
+
+VOKRI_AVX2_END
+#endif  // VOKRI_X86_64
+
+#if VOKRI_X86_64
+VOKRI_AVX2_BEGIN
+
+// The complex points of pixels x0 .. x0 + 7 of the row at user y: the
+// arithmetic of pixel_user_x and InverseMap::apply, lane by lane.
+void block_points_avx2(const FrameView& view, const InverseMap& inv, double y, uint32_t x0, double* re,
+                       double* im) noexcept {
+    const __m256d dy = _mm256_sub_pd(_mm256_set1_pd(y), _mm256_set1_pd(inv.m[5]));
+    for (uint32_t half = 0; half < kBlock; half += 4) {
+        const double px = static_cast<double>(x0 + half);
+        __m256d x = _mm256_add_pd(_mm256_setr_pd(px, px + 1.0, px + 2.0, px + 3.0), _mm256_set1_pd(0.5));
+        x = _mm256_div_pd(_mm256_sub_pd(x, _mm256_set1_pd(view.origin_x)), _mm256_set1_pd(view.scale));
+        const __m256d dx = _mm256_sub_pd(x, _mm256_set1_pd(inv.m[4]));
+        const __m256d r = _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(inv.m[3]), dx),
+                                        _mm256_mul_pd(_mm256_set1_pd(inv.m[1]), dy));
+        const __m256d i = _mm256_sub_pd(_mm256_mul_pd(_mm256_set1_pd(inv.m[0]), dy),
+                                        _mm256_mul_pd(_mm256_set1_pd(inv.m[2]), dx));
+        _mm256_store_pd(re + half, _mm256_div_pd(r, _mm256_set1_pd(inv.det)));
+        _mm256_store_pd(im + half, _mm256_div_pd(i, _mm256_set1_pd(inv.det)));
+    }
+}
+
+VOKRI_AVX2_END
+#endif  // VOKRI_X86_64
+
+// The widest usable palette form.
+PaletteFn palette_form() noexcept {
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::avx2)) return palette_avx2;
+#endif
+    return palette_plain;
+}
+
+}  // namespace
+
+uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
+    return escaped_colour_with(p, iteration, mag2, palette_plain);
+}
+
+namespace fractal_testing {
+uint32_t palette(const double amplitude[3], const double argument[3]) noexcept {
+    return palette_form()(amplitude, argument);
+}
+}  // namespace fractal_testing
 
 uint32_t evaluate_fractal(const FractalParams& p, double re, double im) noexcept {
     double zr, zi, cr, ci;
@@ -245,6 +416,7 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
     const uint32_t width = static_cast<uint32_t>(target.width);
     const uint32_t height = static_cast<uint32_t>(target.height);
     const bool mandelbrot = p.kind == kFractalMandelbrot;
+    const bool wide_palette = cpu::usable(cpu::Isa::avx2);
     Block b;
     for (uint32_t py = 0; py < height; ++py) {
         uint32_t* row = target.row(static_cast<int32_t>(py));
@@ -252,10 +424,16 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
         for (uint32_t x0 = 0; x0 < width; x0 += kBlock) {
             uint32_t lanes = std::min(kBlock, width - x0);
             bool any = false;
+            alignas(32) double point_re[kBlock], point_im[kBlock];
+            if (wide_palette && lanes == kBlock) {
+                block_points_avx2(view, inverse, y, x0, point_re, point_im);
+            } else {
+                for (uint32_t k = 0; k < lanes; ++k)
+                    inverse.apply(pixel_user_x(view, x0 + k), y, point_re[k], point_im[k]);
+            }
             for (uint32_t k = 0; k < kBlock; ++k) {
-                double re = 0, im = 0;
                 bool live = k < lanes;
-                if (live) inverse.apply(pixel_user_x(view, x0 + k), y, re, im);
+                const double re = live ? point_re[k] : 0.0, im = live ? point_im[k] : 0.0;
                 if (mandelbrot) {
                     live = live && !mandelbrot_interior(re, im);
                     b.z_re[k] = 0.0;
@@ -276,11 +454,15 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
                 continue;
             }
             iterate(b, p.limit, p.escape2);
-            for (uint32_t k = 0; k < lanes; ++k) {
-                double it = b.iteration[k];
-                uint32_t colour = it > 0.0 ? escaped_colour(p, it, b.z_re[k]) : p.interior;
-                blend_into(row[x0 + k], colour, has_alpha);
+            uint32_t colour[kBlock];
+            for (uint32_t k = 0; k < lanes; ++k) colour[k] = p.interior;
+            if (wide_palette) {
+                escaped_colours_avx2(p, b.iteration, b.z_re, lanes, colour);
+            } else {
+                for (uint32_t k = 0; k < lanes; ++k)
+                    if (b.iteration[k] > 0.0) colour[k] = escaped_colour_with(p, b.iteration[k], b.z_re[k], palette_plain);
             }
+            for (uint32_t k = 0; k < lanes; ++k) blend_into(row[x0 + k], colour[k], has_alpha);
         }
     }
 }

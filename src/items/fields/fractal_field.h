@@ -43,6 +43,12 @@ uint32_t evaluate_fractal(const FractalParams& p, double re, double im) noexcept
 // modulus `mag2`.
 uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept;
 
+namespace fractal_testing {
+// The palette bytes (red in bits 0-7) at three cosine arguments, in the form
+// cpu::usable selects: the four-lane cosine where it cannot change a byte.
+uint32_t palette(const double amplitude[3], const double argument[3]) noexcept;
+}  // namespace fractal_testing
+
 // Paints every pixel of `target` (rgba32 or rgbx32), with the widest lanes
 // that cpu::usable allows. All forms give the same bytes.
 void render_fractal(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept;

@@ -397,3 +397,40 @@ TEST(FractalLanes, EvaluateMatchesPixels) {
 }
 
 }  // namespace
+
+// The palette's four-lane cosine stands in for std::cos only where the byte
+// cannot change: random arguments, arguments placed so that the value lands
+// within 1e-13 of a half integer (where the guard must fall back), arguments
+// beyond the cosine's range and non-finite ones.
+TEST(FractalLanes, PaletteCosineKeepsTheBytesOfStdCos) {
+    using vokri::cpu::Isa;
+    if (!vokri::cpu::usable(Isa::avx2)) GTEST_SKIP() << "no four-lane cosine on this processor";
+    std::mt19937_64 rng(31);
+    std::uniform_real_distribution<double> amplitude(89.25, 255.0), turn(-2000.0, 2000.0), unit(0.0, 1.0);
+    const double kPi = 3.141592653589793;
+    for (int trial = 0; trial < 200000; ++trial) {
+        double amp[3], arg[3];
+        for (int k = 0; k < 3; ++k) {
+            amp[k] = amplitude(rng);
+            switch (rng() % 8) {
+            case 0: {  // value = amp * (0.5 + 0.5 cos) near m + 0.5
+                const double m = std::floor(unit(rng) * (amp[k] - 1.0));
+                const double c = std::clamp(((m + 0.5) / amp[k] - 0.5) / 0.5, -1.0, 1.0);
+                const double j = std::round(turn(rng) / 10.0);
+                arg[k] = (rng() % 2 ? 1.0 : -1.0) * std::acos(c) + 2.0 * kPi * j;
+                break;
+            }
+            case 1: arg[k] = turn(rng) * 1e3; break;  // partly beyond the range
+            case 2: arg[k] = rng() % 2 ? std::numeric_limits<double>::infinity() : std::nan(""); break;
+            default: arg[k] = turn(rng); break;
+            }
+        }
+        uint32_t plain;
+        {
+            vokri::cpu::ScopedCap cap(Isa::scalar);
+            plain = vokri::fractal_testing::palette(amp, arg);
+        }
+        ASSERT_EQ(vokri::fractal_testing::palette(amp, arg), plain)
+            << "trial " << trial << " " << arg[0] << " " << arg[1] << " " << arg[2];
+    }
+}
