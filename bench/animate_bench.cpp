@@ -42,7 +42,8 @@ VokriBatchRecord batch(uint32_t mode, uint32_t count, const double* el) {
 struct CairoFrame {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kW, kH);
     cairo_t* cr = cairo_create(s);
-    CairoFrame() {
+    explicit CairoFrame(cairo_antialias_t aa) {
+        cairo_set_antialias(cr, aa);
         // The same user space: origin at the centre, y up.
         cairo_translate(cr, kW * 0.5, kH * 0.5);
         cairo_scale(cr, kScale, -kScale);
@@ -66,14 +67,23 @@ struct CairoFrame {
 };
 #endif
 
-template <class Draw, class Peer>
-void pair(benchmark::State& state, const Frame& f, Draw&&, Peer&& peer) {
+// The frame against `peer(CairoFrame&)` drawn by Cairo in its default and
+// its fast mode.
+template <class Peer>
+void pair(benchmark::State& state, const Frame& f, Peer&& peer) {
     std::vector<uint32_t> px(kN);
     if (f.render(px.data()) != 0) {
         state.SkipWithError("render failed");
         return;
     }
-    vbench::run_pair(state, [&] { benchmark::DoNotOptimize(f.render(px.data())); }, peer);
+    auto ours = [&] { benchmark::DoNotOptimize(f.render(px.data())); };
+#ifdef VOKRI_HAVE_CAIRO
+    CairoFrame cairo(CAIRO_ANTIALIAS_DEFAULT), fast(CAIRO_ANTIALIAS_FAST);
+    vbench::run_vs_cairo(state, ours, [&] { peer(cairo); }, [&] { peer(fast); });
+#else
+    (void)peer;
+    for (auto _ : state) ours();
+#endif
 }
 
 uint32_t random_colour(std::mt19937& rng, uint32_t alpha_lo) {
@@ -103,8 +113,7 @@ void BM_BatchHairlinesVsCairo(benchmark::State& state) {
     f.batches.push_back(b);
     f.items.push_back({VOKRI_ITEM_BATCH, 0});
 #ifdef VOKRI_HAVE_CAIRO
-    CairoFrame cf;
-    pair(state, f, 0, [&] {
+    pair(state, f, [&](CairoFrame& cf) {
         cf.clear();
         cairo_set_line_width(cf.cr, 1.0);
         for (uint32_t i = 0; i < n; ++i) {
@@ -116,7 +125,7 @@ void BM_BatchHairlinesVsCairo(benchmark::State& state) {
         cf.done();
     });
 #else
-    pair(state, f, 0, [] {});
+    pair(state, f, [](auto&) {});
 #endif
 }
 BENCHMARK(BM_BatchHairlinesVsCairo)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -141,8 +150,7 @@ void BM_BatchBoxesVsCairo(benchmark::State& state) {
     f.batches.push_back(b);
     f.items.push_back({VOKRI_ITEM_BATCH, 0});
 #ifdef VOKRI_HAVE_CAIRO
-    CairoFrame cf;
-    pair(state, f, 0, [&] {
+    pair(state, f, [&](CairoFrame& cf) {
         cf.clear();
         for (uint32_t i = 0; i < n; ++i) {
             cf.colour(c[i]);
@@ -153,7 +161,7 @@ void BM_BatchBoxesVsCairo(benchmark::State& state) {
         cf.done();
     });
 #else
-    pair(state, f, 0, [] {});
+    pair(state, f, [](auto&) {});
 #endif
 }
 BENCHMARK(BM_BatchBoxesVsCairo)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -177,8 +185,7 @@ void BM_BatchCirclesVsCairo(benchmark::State& state) {
     f.batches.push_back(b);
     f.items.push_back({VOKRI_ITEM_BATCH, 0});
 #ifdef VOKRI_HAVE_CAIRO
-    CairoFrame cf;
-    pair(state, f, 0, [&] {
+    pair(state, f, [&](CairoFrame& cf) {
         cf.clear();
         for (uint32_t i = 0; i < n; ++i) {
             cf.colour(c[i]);
@@ -189,7 +196,7 @@ void BM_BatchCirclesVsCairo(benchmark::State& state) {
         cf.done();
     });
 #else
-    pair(state, f, 0, [] {});
+    pair(state, f, [](auto&) {});
 #endif
 }
 BENCHMARK(BM_BatchCirclesVsCairo)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -238,8 +245,7 @@ void BM_VectorOutlinesVsCairo(benchmark::State& state) {
     f.vectors.push_back(v);
     f.items.push_back({VOKRI_ITEM_VECTOR, 0});
 #ifdef VOKRI_HAVE_CAIRO
-    CairoFrame cf;
-    pair(state, f, 0, [&] {
+    pair(state, f, [&](CairoFrame& cf) {
         cf.clear();
         for (uint32_t i = 0; i < n; ++i) {
             cf.colour(shapes[i].fill_color);
@@ -253,7 +259,7 @@ void BM_VectorOutlinesVsCairo(benchmark::State& state) {
         cf.done();
     });
 #else
-    pair(state, f, 0, [] {});
+    pair(state, f, [](auto&) {});
 #endif
 }
 BENCHMARK(BM_VectorOutlinesVsCairo)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -299,8 +305,7 @@ void BM_MorphCircleToSquareVsCairo(benchmark::State& state) {
     VokriCubicSegment sa[8], sb[8];
     vokri::morph_outline(ga, 8, sa);
     vokri::morph_outline(gb, 8, sb);
-    CairoFrame cf;
-    vbench::run_pair(state, ours, [&] {
+    auto peer = [&](CairoFrame& cf) {
         for (int i = 0; i < 60; ++i) {
             double s = i / 59.0;
             auto L = [s](double a, double b) { return a + s * (b - a); };
@@ -319,9 +324,11 @@ void BM_MorphCircleToSquareVsCairo(benchmark::State& state) {
             cairo_stroke(cf.cr);
             cf.done();
         }
-    });
+    };
+    CairoFrame cairo(CAIRO_ANTIALIAS_DEFAULT), fast(CAIRO_ANTIALIAS_FAST);
+    vbench::run_vs_cairo(state, ours, [&] { peer(cairo); }, [&] { peer(fast); });
 #else
-    vbench::run_pair(state, ours, [] {});
+    for (auto _ : state) ours();
 #endif
 }
 BENCHMARK(BM_MorphCircleToSquareVsCairo)->UseManualTime()->Unit(benchmark::kMillisecond);

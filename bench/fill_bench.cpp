@@ -50,11 +50,12 @@ void vokri_circles(std::vector<uint32_t>& px, const std::vector<Circle>& cs, uin
 }
 
 #ifdef VOKRI_HAVE_CAIRO
-void cairo_circles(std::vector<uint32_t>& px, const std::vector<Circle>& cs, uint32_t alpha) {
+void cairo_circles(std::vector<uint32_t>& px, const std::vector<Circle>& cs, uint32_t alpha, cairo_antialias_t aa) {
     std::fill(px.begin(), px.end(), 0u);
     cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(px.data()),
                                                              CAIRO_FORMAT_ARGB32, 1920, 1080, 1920 * 4);
     cairo_t* cr = cairo_create(s);
+    cairo_set_antialias(cr, aa);
     cairo_set_source_rgba(cr, 0x40 / 255.0, 0x80 / 255.0, 0xC0 / 255.0, alpha / 255.0);
     for (const Circle& c : cs) {
         cairo_new_path(cr);
@@ -71,7 +72,9 @@ void BM_FillCircles(benchmark::State& state) {
     static const std::vector<Circle> cs = circles();
     std::vector<uint32_t> a(1920 * 1080), b(1920 * 1080);
 #ifdef VOKRI_HAVE_CAIRO
-    vbench::run_pair(state, [&] { vokri_circles(a, cs, alpha); }, [&] { cairo_circles(b, cs, alpha); });
+    vbench::run_vs_cairo(
+        state, [&] { vokri_circles(a, cs, alpha); }, [&] { cairo_circles(b, cs, alpha, CAIRO_ANTIALIAS_DEFAULT); },
+        [&] { cairo_circles(b, cs, alpha, CAIRO_ANTIALIAS_FAST); });
 #else
     for (auto _ : state) vokri_circles(a, cs, alpha);
 #endif

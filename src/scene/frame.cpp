@@ -1,5 +1,7 @@
 #include "scene/frame.h"
 
+#include <algorithm>
+
 #include "common/alloc.h"
 #include "raster/context.h"
 #include "scene/drawers.h"
@@ -30,8 +32,19 @@ Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double
     if (!valid_scale(scale)) return Error::InvalidUnitSize;
     Surface target = Surface::wrap(pixels, static_cast<int32_t>(width), static_cast<int32_t>(height),
                                    rgba ? rgba32 : rgbx32);
+    // Straight alpha: only the rows something wrote need converting (the
+    // others hold the transparent background).
+    Allocator alloc;
+    Buffer<uint8_t> marks(alloc);
+    if (rgba) {
+        VOKRI_TRY(marks.resize(height));
+        std::fill(marks.begin(), marks.end(), uint8_t{0});
+        target.row_marks = marks.data();
+    }
     VOKRI_TRY(draw_scene_items(scene, scale, target));
-    if (rgba) demultiply_pixels(pixels, count);
+    if (rgba)
+        for (uint32_t y = 0; y < height; ++y)
+            if (marks[y]) demultiply_pixels(pixels + static_cast<size_t>(y) * width, width);
     return Error::None;
 }
 

@@ -34,6 +34,11 @@ struct Surface {
     int32_t width = 0;
     int32_t height = 0;
     uint8_t format = rgba32;
+    // Optional, one byte per row: set to 1 for every row handed out for
+    // writing (span_at, row, mark_all), so that a later pass over the
+    // pixels can skip the rows nothing wrote. Writers that address `pixels`
+    // directly call mark_all.
+    uint8_t* row_marks = nullptr;
 
     // A Surface over a buffer the caller owns.
     static Surface wrap(uint32_t* pixels, int32_t width, int32_t height, uint8_t format) noexcept {
@@ -50,12 +55,20 @@ struct Surface {
     // keeps x + count <= width.
     Span span_at(int64_t x, int64_t y, size_t count) const noexcept {
         if (x < 0 || y < 0 || x >= width || y >= height) return Span{nullptr, 0, format};
+        if (row_marks) row_marks[y] = 1;
         uint64_t i = static_cast<uint64_t>(y) * static_cast<uint64_t>(width) + static_cast<uint64_t>(x);
         return Span{pixels + i, count, format};
     }
 
     uint32_t* row(int32_t y) const noexcept {
+        if (row_marks) row_marks[y] = 1;
         return pixels + static_cast<size_t>(y) * static_cast<size_t>(width);
+    }
+
+    // For writers that address `pixels` as a whole.
+    void mark_all() const noexcept {
+        if (row_marks)
+            for (int32_t y = 0; y < height; ++y) row_marks[y] = 1;
     }
 };
 

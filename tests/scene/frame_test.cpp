@@ -1,6 +1,9 @@
 // Frame driver and dispatcher behaviour through the pixel exports.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "common/cpu.h"
 #include "scene/frame.h"
 #include "scene/pick.h"
 #include "support/scene.h"
@@ -48,8 +51,24 @@ TEST(FrameDriver, StraightAlphaConversionMatchesFormulaForEveryPixelValue) {
         }
         for (int k = 0; k < 5; ++k) px.push_back(a << 24 | (a == 0 ? 0x123456u : 0)), want.push_back(vokri::demultiply(px.back()));
     }
-    vokri::demultiply_pixels(px.data(), px.size());
-    for (size_t i = 0; i < px.size(); ++i) ASSERT_EQ(px[i], want[i]) << i;
+    // Random runs too, colour above alpha included (the image resampler can
+    // leave one), in every form the processor has.
+    std::mt19937 rng(5);
+    for (int run = 0; run < 4000; ++run) {
+        const uint32_t kind = rng() % 4, n = 1 + rng() % 20;
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint32_t a = kind == 0 ? 255u : kind == 1 ? 0u : rng() % 256;
+            px.push_back((rng() & 0xFFFFFFu) | a << 24);
+            want.push_back(vokri::demultiply(px.back()));
+        }
+    }
+    for (auto isa : {vokri::cpu::Isa::scalar, vokri::cpu::Isa::sse2, vokri::cpu::Isa::avx2}) {
+        if (!vokri::cpu::usable(isa)) continue;
+        vokri::cpu::ScopedCap cap(isa);
+        std::vector<uint32_t> out = px;
+        vokri::demultiply_pixels(out.data(), out.size());
+        for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], want[i]) << i << " " << vokri::cpu::name(isa);
+    }
     // Worked values.
     EXPECT_EQ(vokri::demultiply(rgba(64, 0, 0, 128)), rgba(127, 0, 0, 128));
     EXPECT_EQ(vokri::demultiply(rgba(10, 20, 30, 60)), rgba(42, 85, 127, 60));

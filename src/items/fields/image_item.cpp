@@ -60,6 +60,7 @@ Error draw_image_item(DrawContext&, const FrameView& view, const ImageRecord& re
         if (!supported) return Error::UnsupportedRasterSurface;
         const uint32_t o = static_cast<uint32_t>(round_half_away(op * 255));
         const size_t count = static_cast<size_t>(rec.width) * rec.height;
+        target.mark_all();
         image::blend_exact(rec.pixels, target.pixels, count, o, target.format == rgba32);
         return Error::None;
     }

@@ -155,6 +155,7 @@ Error draw_mesh_item(DrawContext& ctx, const FrameView& view, const MeshRecord& 
     Mat4 pv;
     VOKRI_TRY(projection_view(rec, width, height, pv));
 
+    target.mark_all();
     const Target out{target.pixels, depth.data(), width, height, target.format == rgba32};
 
     // Pass 1: opaque layers in array order, with depth writes.

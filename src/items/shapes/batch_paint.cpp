@@ -118,7 +118,7 @@ void paint_box_rgbx(Surface& s, double cx, double cy, double hx, double hy, uint
     double ox1 = overlap(c1, left, right);
     for (int64_t y = ir0; y <= ir1; ++y) {
         double oy = overlap(static_cast<double>(y), top, bottom);
-        uint32_t* row = s.pixels + y * static_cast<int64_t>(s.width);
+        uint32_t* row = s.row(static_cast<int32_t>(y));
         uint32_t a0 = pixel_alpha(at_most_one(ox0 * oy), alpha);
         if (a0) row[ic0] = blend_rgbx(row[ic0], colour, a0);
         if (ic1 == ic0) continue;
@@ -179,6 +179,7 @@ void paint_hairline_rgbx(Surface& s, double x0, double y0, double x1, double y1,
         std::swap(y0, y1);
     }
     double w = static_cast<double>(s.width), h = static_cast<double>(s.height);
+    s.mark_all();
     HairlinePlot P{s.pixels, s.width, swap ? h : w, swap ? w : h, swap, colour, alpha};
 
     if (x1 - x0 < 1e-12) {
