@@ -102,11 +102,12 @@ TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomOutlinesBesideTheCanvas) {
 
 namespace {
 
-// Polygons of 3 to 12 points, circles and stroked polylines over a canvas
-// wider than 255 pixels, opaque and translucent, overlapping.
+// Polygons of 3 to 12 points, circles, stroked polylines and axis-aligned
+// rectangles (some mirrored) over a canvas wider than 255 pixels, opaque and
+// translucent, overlapping.
 VokriShapeRecord random_shape(std::mt19937& rng, std::vector<std::vector<double>>& points) {
     std::uniform_real_distribution<double> x(-200, 200), y(-120, 120), size(0.3, 90), unit(-1, 1);
-    std::uniform_int_distribution<int> kind(0, 2), count(3, 12), coin(0, 1);
+    std::uniform_int_distribution<int> kind(0, 3), count(3, 12), coin(0, 1);
     std::uniform_int_distribution<uint32_t> colour(0, 0xFFFFFFFFu);
     VokriShapeRecord r{};
     r.transform[0] = r.transform[3] = 1;
@@ -119,6 +120,14 @@ VokriShapeRecord random_shape(std::mt19937& rng, std::vector<std::vector<double>
     r.stroke_width = size(rng) / 10;
     const double extent = size(rng);
     switch (kind(rng)) {
+    case 3:
+        r.shape_type = VOKRI_SHAPE_RECTANGLE;
+        r.p0 = extent;
+        r.p1 = size(rng);
+        if (coin(rng)) r.transform[0] = -1;
+        r.fill_enabled = 1;
+        r.stroke_enabled = static_cast<uint32_t>(coin(rng) && coin(rng));
+        return r;
     case 0:
         r.shape_type = VOKRI_SHAPE_CIRCLE;
         r.p0 = extent;
