@@ -432,8 +432,21 @@ private:
         }
         active_count_ = n;
         if (n + (f.left_count != 0) + (f.right_count != 0) < 2) return;
+        if (n == 2 && f.left_count == 0 && f.right_count == 0) return two_crossings(active);
         sort_active(active, n);
         add_spans(kept_crossings(active, n, f));
+    }
+
+    // The common case of two active edges and nothing folded, as
+    // kept_crossings would see them: the left crossing is kept; the right
+    // one too under even-odd, and under non-zero when the windings cancel.
+    void two_crossings(ActiveEdge* active) noexcept {
+        if (active[0].x > active[1].x) std::swap(active[0], active[1]);
+        int64_t* kept = sc_.spans.data();
+        kept[0] = active[0].x;
+        kept[1] = active[1].x;
+        const bool both = job_.rule == fill_even_odd || active[0].winding + active[1].winding == 0;
+        add_spans(both ? 2 : 1);
     }
 
     static constexpr int64_t kLeftBorder = -4;  // where left-folded edges cross, relative to the box
