@@ -286,7 +286,7 @@ public:
             VOKRI_TRY(sc_.cell_changes.reserve(padded));
             cells_.change = sc_.cell_changes.data();
             std::fill(cells_.change, cells_.change + padded, int8_t{0});
-            colours_ = coverage_colours(job_.ctx.source);
+            colours_ = CoverageColours(job_.ctx.source);
             if (is_box()) {
                 run_box();
                 return Error::None;

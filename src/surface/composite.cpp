@@ -323,23 +323,16 @@ void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int6
     composite_span(span, chain, 2);
 }
 
-CoverageColours coverage_colours(Pixel source) noexcept {
-    CoverageColours k{};
-    const uint32_t c = pixel_to_rgba(source);
-    k.opaque = (c >> 24) == 255;
-    k.opaque_stored = c;
-    k.colour[16] = c;  // paint_run's source-over
-    for (unsigned cov = 1; cov < 16; ++cov) {
-        const uint32_t alpha = 16 * cov - 1;
-        if (k.opaque) {  // paint_run_alpha's direct path
-            const uint32_t r = (c & 0xFF) * alpha / 255, g = ((c >> 8) & 0xFF) * alpha / 255;
-            const uint32_t b = ((c >> 16) & 0xFF) * alpha / 255, a = (c >> 24) * alpha / 255;
-            k.colour[cov] = r | g << 8 | b << 16 | a << 24;
-        } else {  // its chain: the source dst_in the mask, evaluated once as composite_span does
-            k.colour[cov] = from_wide(composite_pixel(to_wide(c), to_wide(alpha << 24), kOpDstIn));
-        }
+uint32_t coverage_colour(uint32_t c, unsigned coverage) noexcept {
+    if (coverage >= 16) return c;  // paint_run's source-over
+    const uint32_t alpha = 16 * coverage - 1;
+    if ((c >> 24) == 255) {  // paint_run_alpha's direct path
+        const uint32_t r = (c & 0xFF) * alpha / 255, g = ((c >> 8) & 0xFF) * alpha / 255;
+        const uint32_t b = ((c >> 16) & 0xFF) * alpha / 255, a = (c >> 24) * alpha / 255;
+        return r | g << 8 | b << 16 | a << 24;
     }
-    return k;
+    // Its chain: the source dst_in the mask, evaluated once as composite_span does.
+    return from_wide(composite_pixel(to_wide(c), to_wide(alpha << 24), kOpDstIn));
 }
 
 namespace composite_testing {

@@ -80,21 +80,33 @@ void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y,
 void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
                      uint8_t precision, uint8_t alpha) noexcept;
 
-// The constants that paint_run (coverage 16) and paint_run_alpha (coverage
-// c, mask 16c - 1) blend for one source, worked out once per fill, and the
-// run painter that uses them: a run painted this way gets exactly the bytes
-// of the two calls above.
+// The constant that paint_run (coverage 16) or paint_run_alpha (coverage c,
+// mask 16c - 1) blends for the common colour `source` at coverage c.
+uint32_t coverage_colour(uint32_t source, unsigned c) noexcept;
+
+// Those constants for one source, each worked out when a fill first needs
+// it, and the run painter that uses them: a run painted this way gets
+// exactly the bytes of the two calls above.
 struct CoverageColours {
     uint32_t colour[17];     // [c]: the premultiplied colour blended at coverage c (1..16)
-    uint32_t opaque_stored;  // the stored source, written as is at coverage 16...
-    bool opaque;             // ...when it is opaque
-};
+    uint32_t known = 0;      // bit c: colour[c] is set
+    uint32_t source = 0;     // the common colour...
+    bool opaque = false;     // ...written as is at coverage 16 when opaque
 
-CoverageColours coverage_colours(Pixel source) noexcept;
+    explicit CoverageColours(Pixel p = Pixel{}) noexcept
+        : source(pixel_to_rgba(p)), opaque((pixel_to_rgba(p) >> 24) == 255) {}
+    uint32_t at(unsigned c) noexcept {
+        if (!(known >> c & 1)) {
+            colour[c] = coverage_colour(source, c);
+            known |= 1u << c;
+        }
+        return colour[c];
+    }
+};
 
 // `length` pixels from `px` (a row of a Surface of `format`) at coverage c
 // (1..16).
-inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, const CoverageColours& k,
+inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, CoverageColours& k,
                                unsigned c) noexcept;
 
 // Source-over of the constant premultiplied common colour `colour` onto
@@ -112,15 +124,17 @@ inline uint32_t scale_colour(uint32_t c, uint32_t mask) noexcept {
     return r | g << 8 | b << 16 | a << 24;
 }
 
-inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, const CoverageColours& k,
+inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, CoverageColours& k,
                                unsigned c) noexcept {
     if (c >= 16 && k.opaque) {
-        fill_pixels(px, length, rgba_to_format(k.opaque_stored, format));
-    } else if (length < kShortRun) {  // most runs at an outline: blended here, as blend_over_constant would
-        const uint32_t colour = k.colour[c < 16 ? c : 16];
+        fill_pixels(px, length, rgba_to_format(k.source, format));
+        return;
+    }
+    const uint32_t colour = k.at(c < 16 ? c : 16);
+    if (length < kShortRun) {  // most runs at an outline: blended here, as blend_over_constant would
         for (size_t i = 0; i < length; ++i) px[i] = over_pixel(px[i], colour, format);
     } else {
-        blend_over_constant(px, length, k.colour[c < 16 ? c : 16], format);
+        blend_over_constant(px, length, colour, format);
     }
 }
 

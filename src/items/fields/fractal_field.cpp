@@ -212,16 +212,48 @@ uint32_t palette_plain(const double amplitude[3], const double argument[3]) noex
 // integer (0 and 255 lie inside runs of one byte), so a value farther than
 // 1e-12 from every half integer has the byte of std::cos. Anything else, NaN
 // included, takes std::cos.
-inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept {
+inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept;
+
+// The byte of amplitude * (0.5 + 0.5c) when no value within `band` of it
+// rounds differently (it lies farther than `band` from every half integer;
+// 0 and 255 lie inside runs of one byte), or -1.
+inline int byte_if_clear(double amplitude, double c, double band) noexcept {
     const double value = amplitude * (0.5 + 0.5 * c);
-    if (value >= 0.0 && value < 256.0) {
-        const double fraction = value - static_cast<double>(static_cast<int64_t>(value));
-        if (!(std::fabs(fraction - 0.5) < 1e-12)) return colour_byte(value);
-    }
-    return channel_byte(amplitude, argument);
+    if (!(value >= 0.0 && value < 256.0)) return -1;
+    const double fraction = value - static_cast<double>(static_cast<int64_t>(value));
+    if (!(std::fabs(fraction - 0.5) >= band)) return -1;
+    return static_cast<int>(colour_byte(value));
+}
+
+// How far the palette values of the four-lane path may lie from those of
+// the definition, for one fractal. Its logarithms are within three units in
+// the last place of std::log, so (with mag2 > 4, l = log(mag2) / 2 >= 0.69
+// and l / ln 2 >= 1) log(l / ln 2) moves by less than 1e-14 and nu by less
+// than 2e-14 plus a unit of nu, |nu| <= limit + 12 (log(mag2) <= 710). Each
+// later step (nu * 0.021, times the speed, plus the phase, plus the channel
+// offset, times 2 pi) carries that on and adds at most one unit of its own
+// result; a unit of x is at most |x| 2^-52. The cosine then moves by at most
+// the argument's change plus 2e-15 (cos_close_avx2 and std::cos), and the
+// value, 127.5 times that plus three roundings below 2^-45.
+double palette_band(const FractalParams& p) noexcept {
+    const double u = 0x1p-52;
+    const double nu_max = static_cast<double>(p.limit) + 12.0;
+    const double d_nu = 2e-14 + nu_max * u;
+    const double t1_max = nu_max * 0.021, d_t1 = 0.021 * d_nu + t1_max * u;
+    const double t2_max = p.speed * t1_max, d_t2 = p.speed * d_t1 + t2_max * u;
+    const double phase_max = std::fabs(p.phase) + t2_max, d_phase = d_t2 + phase_max * u;
+    const double sum_max = phase_max + 0.24, d_sum = d_phase + sum_max * u;
+    const double d_argument = kTwoPi * d_sum + kTwoPi * sum_max * u;
+    const double band = 2.0 * (127.5 * (d_argument + 2e-15) + 1e-12);  // twice, for margin
+    return std::isfinite(band) ? band : 1.0;  // 1: every value falls back
 }
 
 using PaletteFn = uint32_t (*)(const double amplitude[3], const double argument[3]) noexcept;
+
+inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept {
+    const int byte = byte_if_clear(amplitude, c, 1e-12);
+    return byte >= 0 ? static_cast<uint32_t>(byte) : channel_byte(amplitude, argument);
+}
 
 uint32_t escaped_colour_with(const FractalParams& p, double iteration, double mag2, PaletteFn palette) noexcept {
     const double phase = escape_phase(p, iteration, mag2);
@@ -291,28 +323,91 @@ uint32_t palette_avx2(const double amplitude[3], const double argument[3]) noexc
     return out;
 }
 
+// Four logarithms of finite x >= 1 within two units in the last place of
+// the true ones (fdlibm's log: x = 2^k (1 + f) with 1 + f in [sqrt(2)/2,
+// sqrt(2)), log(1 + f) from s = f / (2 + f); below one unit in the last
+// place), so within three of std::log.
+__m256d log_close_avx2(__m256d x) noexcept {
+    const __m256i bits = _mm256_castpd_si256(x);
+    __m256i k = _mm256_sub_epi64(_mm256_srli_epi64(bits, 52), _mm256_set1_epi64x(1023));
+    __m256d m = _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(0x000FFFFFFFFFFFFFll)),
+                                                    _mm256_set1_epi64x(0x3FF0000000000000ll)));
+    const __m256d big = _mm256_cmp_pd(m, _mm256_set1_pd(1.41421356237309504880), _CMP_GT_OQ);
+    m = _mm256_blendv_pd(m, _mm256_mul_pd(m, _mm256_set1_pd(0.5)), big);
+    k = _mm256_sub_epi64(k, _mm256_castpd_si256(big));  // a true lane is all ones: k + 1
+    // k to double (|k| < 2^51): the bits of 1.5 * 2^52 + k, less 1.5 * 2^52.
+    const __m256d magic = _mm256_set1_pd(6755399441055744.0);
+    const __m256d dk = _mm256_sub_pd(
+        _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(magic), k)), magic);
+    const __m256d f = _mm256_sub_pd(m, _mm256_set1_pd(1.0));
+    const __m256d s = _mm256_div_pd(f, _mm256_add_pd(_mm256_set1_pd(2.0), f));
+    const __m256d z = _mm256_mul_pd(s, s);
+    const __m256d w = _mm256_mul_pd(z, z);
+    __m256d t1 = _mm256_set1_pd(1.531383769920937332e-01);
+    t1 = step(t1, w, 2.222219843214978396e-01);
+    t1 = step(t1, w, 3.999999999940941908e-01);
+    t1 = _mm256_mul_pd(w, t1);
+    __m256d t2 = _mm256_set1_pd(1.479819860511658591e-01);
+    t2 = step(t2, w, 1.818357216161805012e-01);
+    t2 = step(t2, w, 2.857142874366239149e-01);
+    t2 = step(t2, w, 6.666666666666735130e-01);
+    t2 = _mm256_mul_pd(z, t2);
+    const __m256d r = _mm256_add_pd(t2, t1);
+    const __m256d hfsq = _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(0.5), f), f);
+    // k ln2_hi - ((hfsq - (s (hfsq + R) + k ln2_lo)) - f)
+    const __m256d inner = _mm256_add_pd(_mm256_mul_pd(s, _mm256_add_pd(hfsq, r)),
+                                        _mm256_mul_pd(dk, _mm256_set1_pd(1.90821492927058770002e-10)));
+    return _mm256_sub_pd(_mm256_mul_pd(dk, _mm256_set1_pd(6.93147180369123816490e-01)),
+                         _mm256_sub_pd(_mm256_sub_pd(hfsq, inner), f));
+}
+
+// escape_phase in four lanes with log_close_avx2 (mag2 finite, above 1).
+__m256d escape_phase_avx2(const FractalParams& p, __m256d iteration, __m256d mag2) noexcept {
+    const __m256d l = _mm256_mul_pd(_mm256_set1_pd(0.5),
+                                    log_close_avx2(_mm256_max_pd(mag2, _mm256_set1_pd(1.0000000001))));
+    const __m256d ln2 = _mm256_set1_pd(kLn2);
+    const __m256d nu = _mm256_sub_pd(_mm256_add_pd(iteration, _mm256_set1_pd(1.0)),
+                                     _mm256_div_pd(log_close_avx2(_mm256_div_pd(l, ln2)), ln2));
+    return _mm256_add_pd(_mm256_set1_pd(p.phase),
+                         _mm256_mul_pd(_mm256_set1_pd(p.speed), _mm256_mul_pd(nu, _mm256_set1_pd(0.021))));
+}
+
 // The colours of the escaped lanes of a block (iteration > 0), the others
-// left alone: the phases first, then every cosine of the block, four at a
-// time, so that the lanes' cosines overlap.
+// left alone: every phase and every cosine of the block in four lanes, then
+// the bytes, each checked against `band` (see palette_band).
 void escaped_colours_avx2(const FractalParams& p, const double* iteration, const double* mag2, uint32_t lanes,
-                          uint32_t* colour) noexcept {
+                          double band, uint32_t* colour) noexcept {
     constexpr uint32_t kMost = 8;
+    alignas(32) double it[kMost + 4], m2[kMost + 4], phase[kMost + 4];
     alignas(32) double argument[3 * kMost + 4];
     alignas(32) double c[3 * kMost + 4];
     uint32_t lane_of[kMost], n = 0;
     for (uint32_t k = 0; k < lanes && k < kMost; ++k) {
         if (!(iteration[k] > 0.0)) continue;
-        const double phase = escape_phase(p, iteration[k], mag2[k]);
-        for (int ch = 0; ch < 3; ++ch) argument[3 * n + ch] = kTwoPi * (phase + kChannelOffset[ch]);
+        if (!std::isfinite(mag2[k])) {  // the phase of the definition, exactly
+            colour[k] = escaped_colour_with(p, iteration[k], mag2[k], palette_plain);
+            continue;
+        }
+        it[n] = iteration[k];
+        m2[n] = mag2[k];
         lane_of[n++] = k;
     }
+    for (uint32_t i = n; i < n + 4; ++i) it[i] = m2[i] = 4.0;
+    for (uint32_t i = 0; i < n; i += 4)
+        _mm256_store_pd(phase + i, escape_phase_avx2(p, _mm256_load_pd(it + i), _mm256_load_pd(m2 + i)));
+    for (uint32_t j = 0; j < n; ++j)
+        for (int ch = 0; ch < 3; ++ch) argument[3 * j + ch] = kTwoPi * (phase[j] + kChannelOffset[ch]);
     for (uint32_t i = 3 * n; i < 3 * n + 4; ++i) argument[i] = 0.0;
     for (uint32_t i = 0; i < 3 * n; i += 4) _mm256_store_pd(c + i, cos_close_avx2(_mm256_load_pd(argument + i)));
     for (uint32_t j = 0; j < n; ++j) {
         uint32_t out = p.base & 0xFF000000u;
-        for (int ch = 0; ch < 3; ++ch)
-            out |= channel_byte_near(p.amplitude[ch], argument[3 * j + ch], c[3 * j + ch]) << (8 * ch);
-        colour[lane_of[j]] = out;
+        bool clear = true;
+        for (int ch = 0; ch < 3; ++ch) {
+            const int byte = byte_if_clear(p.amplitude[ch], c[3 * j + ch], band);
+            clear = clear && byte >= 0;
+            out |= static_cast<uint32_t>(byte) << (8 * ch);
+        }
+        colour[lane_of[j]] = clear ? out : escaped_colour_with(p, it[j], m2[j], palette_plain);
     }
 }
 
@@ -361,6 +456,17 @@ uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) n
 namespace fractal_testing {
 uint32_t palette(const double amplitude[3], const double argument[3]) noexcept {
     return palette_form()(amplitude, argument);
+}
+
+uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
+    uint32_t colour = p.interior;
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::avx2)) {
+        escaped_colours_avx2(p, &iteration, &mag2, 1, palette_band(p), &colour);
+        return colour;
+    }
+#endif
+    return vokri::escaped_colour(p, iteration, mag2);
 }
 }  // namespace fractal_testing
 
@@ -417,6 +523,7 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
     const uint32_t height = static_cast<uint32_t>(target.height);
     const bool mandelbrot = p.kind == kFractalMandelbrot;
     const bool wide_palette = cpu::usable(cpu::Isa::avx2);
+    const double band = palette_band(p);
     Block b;
     for (uint32_t py = 0; py < height; ++py) {
         uint32_t* row = target.row(static_cast<int32_t>(py));
@@ -457,7 +564,7 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
             uint32_t colour[kBlock];
             for (uint32_t k = 0; k < lanes; ++k) colour[k] = p.interior;
             if (wide_palette) {
-                escaped_colours_avx2(p, b.iteration, b.z_re, lanes, colour);
+                escaped_colours_avx2(p, b.iteration, b.z_re, lanes, band, colour);
             } else {
                 for (uint32_t k = 0; k < lanes; ++k)
                     if (b.iteration[k] > 0.0) colour[k] = escaped_colour_with(p, b.iteration[k], b.z_re[k], palette_plain);

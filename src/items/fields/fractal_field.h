@@ -47,6 +47,9 @@ namespace fractal_testing {
 // The palette bytes (red in bits 0-7) at three cosine arguments, in the form
 // cpu::usable selects: the four-lane cosine where it cannot change a byte.
 uint32_t palette(const double amplitude[3], const double argument[3]) noexcept;
+// escaped_colour in the form the block renderer uses (logarithms and
+// cosines in four lanes where they cannot change a byte).
+uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept;
 }  // namespace fractal_testing
 
 // Paints every pixel of `target` (rgba32 or rgbx32), with the widest lanes

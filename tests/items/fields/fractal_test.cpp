@@ -434,3 +434,35 @@ TEST(FractalLanes, PaletteCosineKeepsTheBytesOfStdCos) {
             << "trial " << trial << " " << arg[0] << " " << arg[1] << " " << arg[2];
     }
 }
+
+// The colour stage of the block renderer (logarithms and cosines in four
+// lanes) against the definition: random escapes, and escapes whose colour
+// phase is placed so that a channel's value lands on a rounding boundary
+// (where the lanes must fall back to the definition).
+TEST(FractalLanes, EscapeColoursKeepTheBytesOfTheDefinition) {
+    using vokri::cpu::Isa;
+    if (!vokri::cpu::usable(Isa::avx2)) GTEST_SKIP() << "no four-lane colour stage on this processor";
+    std::mt19937_64 rng(77);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double kLn2 = 0.6931471805599453, kTwoPi = 6.283185307179586;
+    for (int trial = 0; trial < 100000; ++trial) {
+        vokri::FractalParams p;
+        p.limit = 1 + uint32_t(rng() % 2000);
+        p.escape2 = 4.0 + unit(rng) * (trial % 3 == 0 ? 1e6 : 60.0);
+        p.speed = std::exp(unit(rng) * 12.0 - 4.0);
+        p.phase = (unit(rng) - 0.5) * 200.0;
+        p.base = uint32_t(rng());
+        for (int k = 0; k < 3; ++k) p.amplitude[k] = ((double(rng() % 256) / 255.0) * 0.65 + 0.35) * 255.0;
+        const double iteration = double(1 + rng() % p.limit);
+        const double mag2 = p.escape2 * (1.0 + unit(rng) * (trial % 5 == 0 ? 1e6 : 8.0));
+        if (trial % 2 == 0) {  // red exactly on m + 0.5
+            const double l = 0.5 * std::log(mag2);
+            const double nu = iteration + 1.0 - std::log(l / kLn2) / kLn2;
+            const double m = std::floor(unit(rng) * (p.amplitude[0] - 1.0));
+            const double target = std::acos(std::clamp(2.0 * (m + 0.5) / p.amplitude[0] - 1.0, -1.0, 1.0)) / kTwoPi;
+            p.phase = target + std::round(p.phase) - p.speed * (nu * 0.021);
+        }
+        ASSERT_EQ(vokri::fractal_testing::escaped_colour(p, iteration, mag2), vokri::escaped_colour(p, iteration, mag2))
+            << "trial " << trial;
+    }
+}

@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Draws docs/performance.png from the table that the peer bench prints
+(../shared/peer-bench, `VOKRI_SO=build/libvokri_core.so ./run.sh > table.txt`):
+per scene, the median frame time of vokri and of each peer, relative to
+Cairo's like-for-like 4 x 4 mode (cairo-fast), on a log scale.
+
+    python3 scripts/plot-peer-bench.py table.txt [docs/performance.png] [--title "machine, date"]
+
+Needs matplotlib (Debian python3-matplotlib).
+"""
+import argparse
+import re
+from pathlib import Path
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+import matplotlib.ticker  # noqa: E402
+
+SCENES = ["S1", "S2", "S3", "S4", "S5", "S6", "S7"]
+RENDERERS = [("vokri-rgb0", "vokri (rgb0)", "#ff8a3d"), ("vokri-rgba0", "vokri (rgba0)", "#ffc38a"),
+             ("cairo-fast", "Cairo, 4 x 4 (fast)", "#4c78a8"), ("cairo", "Cairo, default", "#9ecae9"),
+             ("agg", "AGG", "#54a24b"), ("skia", "Skia (other process)", "#b279a2")]
+ROW = re.compile(r"^\|\s*(S\d)\s+([\w-]+)\s*\|\s*([\w-]+)\s*\|\s*([\d.]+)\s*\|")
+
+
+def read_table(path):
+    times, names = {}, {}
+    for line in Path(path).read_text().splitlines():
+        m = ROW.match(line)
+        if m:
+            scene, name, renderer, median = m.group(1), m.group(2), m.group(3), float(m.group(4))
+            times[scene, renderer] = median
+            names[scene] = name
+    return times, names
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("table")
+    ap.add_argument("out", nargs="?", default=str(Path(__file__).resolve().parent.parent / "docs" / "performance.png"))
+    ap.add_argument("--title", default="")
+    opts = ap.parse_args()
+    times, names = read_table(opts.table)
+    scenes = [s for s in SCENES if (s, "vokri-rgb0") in times]
+    # S6 has no cairo-fast row in the bench; Cairo's default stands in.
+    reference = {s: times.get((s, "cairo-fast"), times.get((s, "cairo"))) for s in scenes}
+    fig, ax = plt.subplots(figsize=(11, 4.8), dpi=110)
+    width = 0.8 / len(RENDERERS)
+    for i, (key, label, colour) in enumerate(RENDERERS):
+        xs, ys = [], []
+        for j, s in enumerate(scenes):
+            if (s, key) in times and reference[s]:
+                xs.append(j + (i - (len(RENDERERS) - 1) / 2) * width)
+                ys.append(times[s, key] / reference[s])
+        ax.bar(xs, ys, width, label=label, color=colour, edgecolor="#333333", linewidth=0.4)
+    ax.axhline(1.0, color="#333333", linewidth=0.8)
+    ax.set_yscale("log")
+    ticks = [0.1, 0.2, 0.3, 0.5, 0.7, 1, 1.5, 2, 3, 5]
+    ax.set_yticks(ticks)
+    ax.yaxis.set_major_formatter(matplotlib.ticker.FuncFormatter(lambda v, _: f"{v:g}"))
+    ax.yaxis.set_minor_formatter(matplotlib.ticker.NullFormatter())
+    ax.set_ylabel("frame time / Cairo 4 x 4 (lower is faster)")
+    ax.set_xticks(range(len(scenes)))
+    ax.set_xticklabels([f"{s}\n{names[s]}" for s in scenes], fontsize=8)
+    ax.set_title(opts.title or "1920 x 1080, one thread, median of the peer bench", fontsize=10)
+    ax.legend(fontsize=8, ncol=3, loc="upper left")
+    ax.grid(axis="y", which="both", alpha=0.25)
+    fig.tight_layout()
+    fig.savefig(opts.out)
+    print(f"wrote {opts.out}")
+
+
+if __name__ == "__main__":
+    main()
