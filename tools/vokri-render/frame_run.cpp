@@ -217,7 +217,7 @@ int FrameRun::run() {
     int64_t skipped = 0;
     if (s_.resume)
         for (int64_t i = 0; i < total; ++i) skipped += already_there(s_.frames.at(i)) ? 1 : 0;
-    progress_ = std::make_unique<Progress>(total - skipped, skipped);
+    progress_ = std::make_unique<Progress>(total - skipped, skipped, s_.animated);
     if (const int rc = check_output(); rc != 0) return rc;
 
     int exit_code = 0;

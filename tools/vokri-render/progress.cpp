@@ -6,7 +6,8 @@
 
 namespace vokri_tool {
 
-Progress::Progress(int64_t total, int64_t skipped) : total_(total), skipped_(skipped), terminal_(::isatty(2) == 1) {}
+Progress::Progress(int64_t total, int64_t skipped, bool show)
+    : total_(total), skipped_(skipped), terminal_(show && ::isatty(2) == 1) {}
 
 double Progress::seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 

@@ -9,8 +9,9 @@ namespace vokri_tool {
 
 class Progress {
 public:
-    // `total`: the frames this run renders; `skipped`: frames already there.
-    Progress(int64_t total, int64_t skipped);
+    // `total`: the frames this run renders; `skipped`: frames already there;
+    // `show`: draw the line (on a terminal only).
+    Progress(int64_t total, int64_t skipped, bool show);
     // One more frame done; redraws the line at most a few times a second.
     void frame_done();
     // Removes the progress line before other output.

@@ -203,17 +203,9 @@ uint32_t palette_plain(const double amplitude[3], const double argument[3]) noex
     return out;
 }
 
-// channel_byte given a cosine `c` within 1e-15 of the true cosine of
-// `argument` (cos_close_avx2). The two cosines differ by
-// less than 2e-15 (that bound plus one unit in the last place of std::cos);
-// the value, amplitude <= 255 times (0.5 + 0.5c), then differs by at most
-// 255 * 0.5 * 2e-15 plus three roundings of at most 2^-45 each (values below
-// 256): less than 1e-12. The byte changes only where the value crosses a half
-// integer (0 and 255 lie inside runs of one byte), so a value farther than
-// 1e-12 from every half integer has the byte of std::cos. Anything else, NaN
-// included, takes std::cos.
-inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept;
+using PaletteFn = uint32_t (*)(const double amplitude[3], const double argument[3]) noexcept;
 
+#if VOKRI_X86_64
 // The byte of amplitude * (0.5 + 0.5c) when no value within `band` of it
 // rounds differently (it lies farther than `band` from every half integer;
 // 0 and 255 lie inside runs of one byte), or -1.
@@ -248,12 +240,20 @@ double palette_band(const FractalParams& p) noexcept {
     return std::isfinite(band) ? band : 1.0;  // 1: every value falls back
 }
 
-using PaletteFn = uint32_t (*)(const double amplitude[3], const double argument[3]) noexcept;
-
+// channel_byte given a cosine `c` within 1e-15 of the true cosine of
+// `argument` (cos_close_avx2). The two cosines differ by
+// less than 2e-15 (that bound plus one unit in the last place of std::cos);
+// the value, amplitude <= 255 times (0.5 + 0.5c), then differs by at most
+// 255 * 0.5 * 2e-15 plus three roundings of at most 2^-45 each (values below
+// 256): less than 1e-12. The byte changes only where the value crosses a half
+// integer (0 and 255 lie inside runs of one byte), so a value farther than
+// 1e-12 from every half integer has the byte of std::cos. Anything else, NaN
+// included, takes std::cos.
 inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept {
     const int byte = byte_if_clear(amplitude, c, 1e-12);
     return byte >= 0 ? static_cast<uint32_t>(byte) : channel_byte(amplitude, argument);
 }
+#endif  // VOKRI_X86_64
 
 uint32_t escaped_colour_with(const FractalParams& p, double iteration, double mag2, PaletteFn palette) noexcept {
     const double phase = escape_phase(p, iteration, mag2);
@@ -459,9 +459,9 @@ uint32_t palette(const double amplitude[3], const double argument[3]) noexcept {
 }
 
 uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
-    uint32_t colour = p.interior;
 #if VOKRI_X86_64
     if (cpu::usable(cpu::Isa::avx2)) {
+        uint32_t colour = p.interior;
         escaped_colours_avx2(p, &iteration, &mag2, 1, palette_band(p), &colour);
         return colour;
     }
