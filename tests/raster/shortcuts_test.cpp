@@ -39,6 +39,19 @@ void add_subpath(std::mt19937& rng, double far, std::vector<VokriCubicSegment>& 
     }
 }
 
+// The scene through rgb0 (even trials) or rgba0 (odd ones) with the
+// shortcuts on and off: the same bytes.
+void expect_plain_bytes(const vt::TestScene& s, int32_t w, int32_t h, int trial) {
+    const bool rgba = trial & 1;
+    std::vector<uint32_t> fast, plain;
+    ASSERT_EQ(rgba ? s.rgba0(w, h, 1, fast) : s.rgb0(w, h, 1, fast), 0);
+    vokri::raster_shortcuts::set_enabled(false);
+    const int32_t rc = rgba ? s.rgba0(w, h, 1, plain) : s.rgb0(w, h, 1, plain);
+    vokri::raster_shortcuts::set_enabled(true);
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(fast, plain) << "trial " << trial;
+}
+
 VokriVectorRecord random_record(std::mt19937& rng, double far, RandomOutlines& o) {
     std::uniform_int_distribution<int> count(1, 3), subpaths(1, 4), coin(0, 1);
     std::uniform_real_distribution<double> width(0.2, far / 6), skew(-0.6, 0.6);
@@ -89,14 +102,8 @@ TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomOutlinesBesideTheCanvas) {
         RandomOutlines o;
         vt::TestScene s;
         s.add(random_record(rng, trial % 4 == 3 ? 3000 : 70, o));
-        const bool rgba = trial & 1;
-        std::vector<uint32_t> fast, plain;
-        ASSERT_EQ(rgba ? s.rgba0(40, 30, 1, fast) : s.rgb0(40, 30, 1, fast), 0);
-        vokri::raster_shortcuts::set_enabled(false);
-        const int32_t rc = rgba ? s.rgba0(40, 30, 1, plain) : s.rgb0(40, 30, 1, plain);
-        vokri::raster_shortcuts::set_enabled(true);
-        ASSERT_EQ(rc, 0);
-        ASSERT_EQ(fast, plain) << "trial " << trial;
+        expect_plain_bytes(s, 40, 30, trial);
+        if (::testing::Test::HasFatalFailure()) return;
     }
 }
 
@@ -155,13 +162,7 @@ TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomShapeScenes) {
         std::vector<std::vector<double>> points;
         vt::TestScene s;
         for (int i = 1 + trial % 24; i > 0; --i) s.add(random_shape(rng, points));
-        const bool rgba = trial & 1;
-        std::vector<uint32_t> fast, plain;
-        ASSERT_EQ(rgba ? s.rgba0(400, 240, 1, fast) : s.rgb0(400, 240, 1, fast), 0);
-        vokri::raster_shortcuts::set_enabled(false);
-        const int32_t rc = rgba ? s.rgba0(400, 240, 1, plain) : s.rgb0(400, 240, 1, plain);
-        vokri::raster_shortcuts::set_enabled(true);
-        ASSERT_EQ(rc, 0);
-        ASSERT_EQ(fast, plain) << "trial " << trial;
+        expect_plain_bytes(s, 400, 240, trial);
+        if (::testing::Test::HasFatalFailure()) return;
     }
 }
