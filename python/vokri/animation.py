@@ -84,17 +84,22 @@ def _write_atomically(path, data):
     try:
         with os.fdopen(fd, "wb") as f:
             f.write(data)
-        os.chmod(temp, 0o666 & ~_umask())
+        os.chmod(temp, 0o666 & ~_UMASK)
         os.replace(temp, path)
     except BaseException:
         os.unlink(temp)
         raise
 
 
-def _umask():
+def _read_umask():
+    # The umask can only be read by setting it; done once, at import, rather
+    # than while other threads may be creating files.
     mask = os.umask(0)
     os.umask(mask)
     return mask
+
+
+_UMASK = _read_umask()
 
 
 def _frame_path(out, k):

@@ -73,12 +73,11 @@ def _locate(times, t, ease):
 
 
 def _mix(a, b, u):
-    return a if u == 0.0 else (1.0 - u) * a + u * b
+    """Between two keys, for 0 < u < 1 (at u = 0 the first key's own value)."""
+    return (1.0 - u) * a + u * b
 
 
 def _mix_colour(a, b, u):
-    if u == 0.0:
-        return a
     out = 0
     for shift in (24, 16, 8, 0):
         c = math.floor((1.0 - u) * float(a >> shift & 0xFF) + u * float(b >> shift & 0xFF) + 0.5)

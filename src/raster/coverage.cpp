@@ -45,7 +45,7 @@ struct RasterScratch {
     Buffer<uint32_t> bucket_start;  // per sub-scanline of the fill, then a sentinel
     Buffer<uint32_t> bucket_edges;  // edge indices ordered by first sub-scanline
     Buffer<int64_t> bucket_last;    // the last sub-scanline of each, in the same order
-    Buffer<int64_t> edge_first;     // per edge: its first sub-scanline, or -1 (none / folded)
+    Buffer<int64_t> edge_first;     // per edge: its first sub-scanline (from the fill's first), or -1
     Buffer<int64_t> edge_last;
     Buffer<int64_t> spans;          // kept crossings of one sub-scanline
     Buffer<FoldCount> folds;        // per sub-scanline of the fill, then a sentinel
@@ -276,11 +276,6 @@ public:
         VOKRI_TRY(sc_.active.reserve(bucketed_));
         VOKRI_TRY(sc_.spans.reserve(bucketed_ + 2));
         const size_t width = static_cast<size_t>(job_.box_width);
-        VOKRI_TRY(sc_.coverage.reserve(width));
-        size_t len_bytes;
-        if (!checked_mul(width, sizeof(Len), len_bytes)) return Error::OutOfMemory;
-        VOKRI_TRY(sc_.run_lengths.reserve(len_bytes));
-        row_ = CoverageRow<Len>{sc_.coverage.data(), reinterpret_cast<Len*>(sc_.run_lengths.data())};
         if (use_cells_) {
             const size_t padded = (width + 2 + 7) / 8 * 8;
             VOKRI_TRY(sc_.cell_changes.reserve(padded));
@@ -291,6 +286,12 @@ public:
                 run_box();
                 return Error::None;
             }
+        } else {
+            VOKRI_TRY(sc_.coverage.reserve(width));
+            size_t len_bytes;
+            if (!checked_mul(width, sizeof(Len), len_bytes)) return Error::OutOfMemory;
+            VOKRI_TRY(sc_.run_lengths.reserve(len_bytes));
+            row_ = CoverageRow<Len>{sc_.coverage.data(), reinterpret_cast<Len*>(sc_.run_lengths.data())};
         }
         for (int64_t y = job_.first_row; y <= job_.last_row; ++y) {
             if (active_count_ == 0) {  // skip rows that nothing crosses
@@ -539,18 +540,13 @@ private:
         const Edge& a = edges_[sc_.bucket_edges[0]];
         const Edge& b = edges_[sc_.bucket_edges[1]];
         return a.dxdy == 0.0 && b.dxdy == 0.0 && sc_.bucket_last[0] == sc_.bucket_last[1] &&
-               start_[0] == 0 && first_bucket(1) == first_bucket(0) &&
-               (a.y_last > a.y_first) != (b.y_last > b.y_first);
+               first_bucket(0) == first_bucket(1) && (a.y_last > a.y_first) != (b.y_last > b.y_first);
     }
-    // The sub-scanline (relative to the fill) of bucketed edge j.
-    size_t first_bucket(uint32_t j) const noexcept {
-        size_t k = 0;
-        while (start_[k + 1] <= j) ++k;
-        return k;
-    }
+    // The first sub-scanline (relative to the fill) of bucketed edge j.
+    int64_t first_bucket(uint32_t j) const noexcept { return sc_.edge_first[sc_.bucket_edges[j]]; }
 
     void run_box() noexcept {
-        const int64_t s0 = lines_.first + static_cast<int64_t>(first_bucket(0)), s1 = sc_.bucket_last[0];
+        const int64_t s0 = lines_.first + first_bucket(0), s1 = sc_.bucket_last[0];
         ActiveEdge e[2];
         for (int i = 0; i < 2; ++i) {
             const Edge& g = edges_[sc_.bucket_edges[i]];

@@ -93,8 +93,7 @@ struct CoverageColours {
     uint32_t source = 0;     // the common colour...
     bool opaque = false;     // ...written as is at coverage 16 when opaque
 
-    explicit CoverageColours(Pixel p = Pixel{}) noexcept
-        : source(pixel_to_rgba(p)), opaque((pixel_to_rgba(p) >> 24) == 255) {}
+    explicit CoverageColours(Pixel p = Pixel{}) noexcept : source(pixel_to_rgba(p)), opaque((source >> 24) == 255) {}
     uint32_t at(unsigned c) noexcept {
         if (!(known >> c & 1)) {
             colour[c] = coverage_colour(source, c);

@@ -20,7 +20,6 @@ TrackPosition locate(const std::vector<double>& times, double t, Ease ease) {
 }
 
 uint32_t mix_colour(uint32_t a, uint32_t b, double u) {
-    if (u == 0.0) return a;
     uint32_t out = 0;
     for (int shift = 24; shift >= 0; shift -= 8) {
         const double ca = static_cast<double>(a >> shift & 0xFFu);

@@ -33,10 +33,11 @@ struct TrackPosition {
 
 TrackPosition locate(const std::vector<double>& times, double t, Ease ease);
 
-// The values between two keys. These expressions are part of the format:
-// the Python reader evaluates them in the same order, so both give the same
-// doubles and therefore the same pixels.
-inline double mix(double a, double b, double u) { return u == 0.0 ? a : (1.0 - u) * a + u * b; }
+// The values between two keys, for 0 < u < 1 (at u = 0 the value is the
+// first key's own). These expressions are part of the format: the Python
+// reader evaluates them in the same order, so both give the same doubles and
+// therefore the same pixels.
+inline double mix(double a, double b, double u) { return (1.0 - u) * a + u * b; }
 
 // Colours 0xRRGGBBAA, channel by channel in straight alpha, rounded half up.
 uint32_t mix_colour(uint32_t a, uint32_t b, double u);

@@ -72,4 +72,13 @@ std::optional<FailingItem> find_failing_item(const Scene& scene, const std::func
     return FailingItem{hi - 1, item_kind_name(scene, hi - 1), error_name(message)};
 }
 
+bool report_failing_item(const Scene& scene, const std::function<int32_t(uint32_t)>& render,
+                         const std::string& prefix) {
+    const auto f = find_failing_item(scene, render);
+    if (f)
+        std::fprintf(stderr, "vokri-render: %sitems[%zu] (%s): %s\n", prefix.c_str(), f->index, f->kind.c_str(),
+                     f->error.c_str());
+    return f.has_value();
+}
+
 }  // namespace vokri_tool

@@ -24,6 +24,12 @@ struct FailingItem {
 // draw: the failure lies elsewhere (writing the file, for one).
 std::optional<FailingItem> find_failing_item(const Scene& scene, const std::function<int32_t(uint32_t)>& render);
 
+// After a library error: finds the failing item with `render` and prints
+// "vokri-render: <prefix>items[i] (kind): Error" on standard error. False
+// when the items all draw.
+bool report_failing_item(const Scene& scene, const std::function<int32_t(uint32_t)>& render,
+                         const std::string& prefix = "");
+
 // The scene-file kind of item i ("shape", ..., "line", "grid", ...).
 std::string item_kind_name(const Scene& scene, size_t i);
 

@@ -176,10 +176,9 @@ int FrameRun::report(const FrameResult& r) {
     const Scene scene = doc_.frame(r.frame);
     std::vector<uint32_t> pixels;
     const bool rgba = uses_rgba(s_.format);
-    if (const auto f = find_failing_item(scene, [&](uint32_t n) { return render_pixels(scene, rgba, pixels, n); }))
-        std::fprintf(stderr, "vokri-render: %sitems[%zu] (%s): %s\n", frame_prefix(r.frame).c_str(), f->index,
-                     f->kind.c_str(), f->error.c_str());
-    else if (s_.animated)
+    const bool named = report_failing_item(
+        scene, [&](uint32_t n) { return render_pixels(scene, rgba, pixels, n); }, frame_prefix(r.frame));
+    if (!named && s_.animated)
         std::fprintf(stderr, "vokri-render: the error came from frame %lld\n", static_cast<long long>(r.frame));
     return kExitLibraryError;
 }

@@ -89,12 +89,6 @@ int library_result(int32_t rc, const char* function) {
     return kExitRejected;
 }
 
-// After a library error: names the item that failed, found with `render`.
-void report_failing_item(const Scene& scene, const std::function<int32_t(uint32_t)>& render) {
-    if (const auto f = find_failing_item(scene, render))
-        std::fprintf(stderr, "vokri-render: items[%zu] (%s): %s\n", f->index, f->kind.c_str(), f->error.c_str());
-}
-
 int default_jobs() {
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));

@@ -26,6 +26,17 @@ std::string temp_template(const std::string& target) {
     return (t.parent_path() / name).string();
 }
 
+// The umask can only be read by setting it: read once, not while frame
+// workers may be creating files.
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 bool copy_to_stdout(const std::string& path) {
     FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) return false;
@@ -66,9 +77,7 @@ bool OutputFile::commit(std::string& error) {
         return committed_;
     }
     // mkstemp creates the file for its owner alone; give it the usual mode.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    (void)::chmod(temp_.c_str(), 0666 & ~mask);
+    (void)::chmod(temp_.c_str(), 0666 & ~process_umask());
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
         error = "cannot write " + target_ + ": " + std::strerror(errno);
         return false;

@@ -164,7 +164,8 @@ bool VideoEncoder::write_frame(const void* pixels, size_t bytes, std::string& er
             continue;
         }
         if (n < 0) {
-            error = failure("ffmpeg stopped reading frames");
+            const std::string ended = end_stream();
+            error = "ffmpeg stopped reading frames" + (ended.empty() ? std::string() : ": " + ended);
             return false;
         }
         p += n;
@@ -174,19 +175,16 @@ bool VideoEncoder::write_frame(const void* pixels, size_t bytes, std::string& er
 }
 
 bool VideoEncoder::finish(std::string& error) {
-    ::close(pipe_);
-    pipe_ = -1;
-    const int status = wait_child();
-    if (status == 0) return true;
-    error = "ffmpeg failed (" + describe_status(status) + ")" + last_lines(log_, 5);
-    return false;
+    error = end_stream();
+    return error.empty();
 }
 
-std::string VideoEncoder::failure(const std::string& what) {
+std::string VideoEncoder::end_stream() {
     ::close(pipe_);
     pipe_ = -1;
     const int status = wait_child();
-    return what + ": ffmpeg failed (" + describe_status(status) + ")" + last_lines(log_, 5);
+    if (status == 0) return "";
+    return "ffmpeg failed (" + describe_status(status) + ")" + last_lines(log_, 5);
 }
 
 int VideoEncoder::wait_child() {

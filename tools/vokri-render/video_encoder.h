@@ -46,7 +46,9 @@ public:
     bool finish(std::string& error);
 
 private:
-    std::string failure(const std::string& what);
+    // Closes the stream and waits for ffmpeg: "" when it succeeded, else
+    // its exit status and last lines.
+    std::string end_stream();
     int wait_child();
     void stop();
 

@@ -203,8 +203,6 @@ uint32_t palette_plain(const double amplitude[3], const double argument[3]) noex
     return out;
 }
 
-using PaletteFn = uint32_t (*)(const double amplitude[3], const double argument[3]) noexcept;
-
 #if VOKRI_X86_64
 // The byte of amplitude * (0.5 + 0.5c) when no value within `band` of it
 // rounds differently (it lies farther than `band` from every half integer;
@@ -240,27 +238,30 @@ double palette_band(const FractalParams& p) noexcept {
     return std::isfinite(band) ? band : 1.0;  // 1: every value falls back
 }
 
-// channel_byte given a cosine `c` within 1e-15 of the true cosine of
-// `argument` (cos_close_avx2). The two cosines differ by
-// less than 2e-15 (that bound plus one unit in the last place of std::cos);
-// the value, amplitude <= 255 times (0.5 + 0.5c), then differs by at most
-// 255 * 0.5 * 2e-15 plus three roundings of at most 2^-45 each (values below
-// 256): less than 1e-12. The byte changes only where the value crosses a half
-// integer (0 and 255 lie inside runs of one byte), so a value farther than
-// 1e-12 from every half integer has the byte of std::cos. Anything else, NaN
-// included, takes std::cos.
-inline uint32_t channel_byte_near(double amplitude, double argument, double c) noexcept {
-    const int byte = byte_if_clear(amplitude, c, 1e-12);
-    return byte >= 0 ? static_cast<uint32_t>(byte) : channel_byte(amplitude, argument);
+// The palette bytes from cosines `c` near the true cosines of the
+// arguments, when none of them can round differently (see byte_if_clear);
+// -1 otherwise.
+inline int64_t palette_if_clear(const double amplitude[3], const double c[3], double band) noexcept {
+    uint32_t out = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        const int byte = byte_if_clear(amplitude[ch], c[ch], band);
+        if (byte < 0) return -1;
+        out |= static_cast<uint32_t>(byte) << (8 * ch);
+    }
+    return out;
 }
 #endif  // VOKRI_X86_64
 
-uint32_t escaped_colour_with(const FractalParams& p, double iteration, double mag2, PaletteFn palette) noexcept {
+}  // namespace
+
+uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
     const double phase = escape_phase(p, iteration, mag2);
     double argument[3];
     for (int k = 0; k < 3; ++k) argument[k] = kTwoPi * (phase + kChannelOffset[k]);
-    return (p.base & 0xFF000000u) | palette(p.amplitude, argument);
+    return (p.base & 0xFF000000u) | palette_plain(p.amplitude, argument);
 }
+
+namespace {
 
 #if VOKRI_X86_64
 VOKRI_AVX2_BEGIN
@@ -315,12 +316,15 @@ __m256d cos_close_avx2(__m256d a) noexcept {
     return _mm256_blendv_pd(_mm256_set1_pd(std::numeric_limits<double>::quiet_NaN()), out, in_range);
 }
 
+// The palette at exact arguments through cos_close_avx2. The cosines differ
+// from std::cos by less than 2e-15 (the bound plus one unit in the last
+// place of std::cos), the values then by less than 255 * 0.5 * 2e-15 plus
+// three roundings below 2^-45: a band of 1e-12.
 uint32_t palette_avx2(const double amplitude[3], const double argument[3]) noexcept {
     alignas(32) double c[4];
     _mm256_store_pd(c, cos_close_avx2(_mm256_setr_pd(argument[0], argument[1], argument[2], 0.0)));
-    uint32_t out = 0;
-    for (int k = 0; k < 3; ++k) out |= channel_byte_near(amplitude[k], argument[k], c[k]) << (8 * k);
-    return out;
+    const int64_t bytes = palette_if_clear(amplitude, c, 1e-12);
+    return bytes >= 0 ? static_cast<uint32_t>(bytes) : palette_plain(amplitude, argument);
 }
 
 // Four logarithms of finite x >= 1 within two units in the last place of
@@ -385,7 +389,7 @@ void escaped_colours_avx2(const FractalParams& p, const double* iteration, const
     for (uint32_t k = 0; k < lanes && k < kMost; ++k) {
         if (!(iteration[k] > 0.0)) continue;
         if (!std::isfinite(mag2[k])) {  // the phase of the definition, exactly
-            colour[k] = escaped_colour_with(p, iteration[k], mag2[k], palette_plain);
+            colour[k] = escaped_colour(p, iteration[k], mag2[k]);
             continue;
         }
         it[n] = iteration[k];
@@ -400,14 +404,9 @@ void escaped_colours_avx2(const FractalParams& p, const double* iteration, const
     for (uint32_t i = 3 * n; i < 3 * n + 4; ++i) argument[i] = 0.0;
     for (uint32_t i = 0; i < 3 * n; i += 4) _mm256_store_pd(c + i, cos_close_avx2(_mm256_load_pd(argument + i)));
     for (uint32_t j = 0; j < n; ++j) {
-        uint32_t out = p.base & 0xFF000000u;
-        bool clear = true;
-        for (int ch = 0; ch < 3; ++ch) {
-            const int byte = byte_if_clear(p.amplitude[ch], c[3 * j + ch], band);
-            clear = clear && byte >= 0;
-            out |= static_cast<uint32_t>(byte) << (8 * ch);
-        }
-        colour[lane_of[j]] = clear ? out : escaped_colour_with(p, it[j], m2[j], palette_plain);
+        const int64_t bytes = palette_if_clear(p.amplitude, c + 3 * j, band);
+        colour[lane_of[j]] = bytes >= 0 ? (p.base & 0xFF000000u) | static_cast<uint32_t>(bytes)
+                                        : escaped_colour(p, it[j], m2[j]);
     }
 }
 
@@ -439,23 +438,14 @@ void block_points_avx2(const FrameView& view, const InverseMap& inv, double y, u
 VOKRI_AVX2_END
 #endif  // VOKRI_X86_64
 
-// The widest usable palette form.
-PaletteFn palette_form() noexcept {
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::avx2)) return palette_avx2;
-#endif
-    return palette_plain;
-}
-
 }  // namespace
-
-uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
-    return escaped_colour_with(p, iteration, mag2, palette_plain);
-}
 
 namespace fractal_testing {
 uint32_t palette(const double amplitude[3], const double argument[3]) noexcept {
-    return palette_form()(amplitude, argument);
+#if VOKRI_X86_64
+    if (cpu::usable(cpu::Isa::avx2)) return palette_avx2(amplitude, argument);
+#endif
+    return palette_plain(amplitude, argument);
 }
 
 uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
@@ -567,7 +557,7 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
                 escaped_colours_avx2(p, b.iteration, b.z_re, lanes, band, colour);
             } else {
                 for (uint32_t k = 0; k < lanes; ++k)
-                    if (b.iteration[k] > 0.0) colour[k] = escaped_colour_with(p, b.iteration[k], b.z_re[k], palette_plain);
+                    if (b.iteration[k] > 0.0) colour[k] = escaped_colour(p, b.iteration[k], b.z_re[k]);
             }
             for (uint32_t k = 0; k < lanes; ++k) blend_into(row[x0 + k], colour[k], has_alpha);
         }
