@@ -1,6 +1,7 @@
 #include "raster/coverage.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <cmath>
@@ -587,17 +588,21 @@ private:
         int8_t* change = cells_.change;
         int coverage = 0;  // from run_start on
         uint64_t run_start = 0;
+        constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
         for (size_t group = cells_.lo & ~size_t{7}; group <= cells_.hi; group += 8) {
             uint64_t eight;
             std::memcpy(&eight, change + group, 8);
             if (eight == 0) continue;
-            for (size_t k = 0; k < 8; ++k) {
-                const int c = change[group + k];
-                if (c == 0) continue;
-                change[group + k] = 0;
-                const uint64_t pixel = group + k;
+            if constexpr (std::endian::native == std::endian::big) eight = __builtin_bswap64(eight);
+            std::memset(change + group, 0, 8);
+            // The top bit of each byte that is not zero, the first pixel in
+            // the low byte.
+            for (uint64_t nonzero = (((eight & kLow7) + kLow7) | eight) & kHigh; nonzero != 0;
+                 nonzero &= nonzero - 1) {
+                const unsigned shift = static_cast<unsigned>(std::countr_zero(nonzero)) - 7;
+                const uint64_t pixel = group + shift / 8;
                 if (coverage != 0) paint_cells_run(row, run_start, pixel, limit, coverage);
-                coverage += c;
+                coverage += static_cast<int8_t>(static_cast<uint8_t>(eight >> shift));
                 run_start = pixel;
             }
         }
