@@ -53,10 +53,11 @@ struct RasterScratch {
     Buffer<uint8_t> coverage;       // CoverageRow values
     Buffer<uint8_t> run_lengths;    // CoverageRow run lengths (8, 16 or 32 bits wide)
     Buffer<int8_t> cell_changes;    // CoverageCells
+    Buffer<int64_t> chain_x;        // per sub-scanline of a monotone fill: its two crossings
 
     explicit RasterScratch(Allocator& a) noexcept
         : edges(a), active(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a), edge_last(a),
-          spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a) {}
+          spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
 };
 
 void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept {
@@ -269,13 +270,10 @@ public:
         may_fold_ = (list.x_min < base_d_ || list.x_max > base_d_ + static_cast<double>(cap_)) &&
                     !list.open_contour && raster_shortcuts::enabled();
         use_cells_ = raster_shortcuts::enabled();
+        monotone_ = use_cells_ && !list.open_contour && is_monotone();
     }
 
     Error run() noexcept {
-        VOKRI_TRY(bucket_edges());
-        if (bucketed_ == 0 && !any_folded_) return Error::None;
-        VOKRI_TRY(sc_.active.reserve(bucketed_));
-        VOKRI_TRY(sc_.spans.reserve(bucketed_ + 2));
         const size_t width = static_cast<size_t>(job_.box_width);
         if (use_cells_) {
             const size_t padded = (width + 2 + 7) / 8 * 8;
@@ -283,11 +281,13 @@ public:
             cells_.change = sc_.cell_changes.data();
             std::fill(cells_.change, cells_.change + padded, int8_t{0});
             colours_ = CoverageColours(job_.ctx.source);
-            if (is_box()) {
-                run_box();
-                return Error::None;
-            }
-        } else {
+            if (monotone_) return run_monotone();
+        }
+        VOKRI_TRY(bucket_edges());
+        if (bucketed_ == 0 && !any_folded_) return Error::None;
+        VOKRI_TRY(sc_.active.reserve(bucketed_));
+        VOKRI_TRY(sc_.spans.reserve(bucketed_ + 2));
+        if (!use_cells_) {
             VOKRI_TRY(sc_.coverage.reserve(width));
             size_t len_bytes;
             if (!checked_mul(width, sizeof(Len), len_bytes)) return Error::OutOfMemory;
@@ -532,47 +532,82 @@ private:
         }
     }
 
-    // An axis-aligned box: two vertical edges over the same sub-scanlines,
-    // of opposite winding, and nothing folded. Their crossings are the same
-    // on every sub-scanline (x_top + (v - top) * 0), so each row holds the
-    // same span on each of its sub-scanlines within the edges' range.
-    bool is_box() const noexcept {
-        if (bucketed_ != 2 || any_folded_) return false;
-        const Edge& a = edges_[sc_.bucket_edges[0]];
-        const Edge& b = edges_[sc_.bucket_edges[1]];
-        return a.dxdy == 0.0 && b.dxdy == 0.0 && sc_.bucket_last[0] == sc_.bucket_last[1] &&
-               first_bucket(0) == first_bucket(1) && (a.y_last > a.y_first) != (b.y_last > b.y_first);
+    // Whether the edges form one chain downwards and one upwards: each edge
+    // ends at the y where the next one starts (the last one where the first
+    // starts) and the direction turns twice. Each chain then splits the
+    // y range of the list into consecutive half-open pieces, one per edge,
+    // so every sub-scanline it covers has exactly one downward and one
+    // upward crossing: one span between them under either fill rule,
+    // however the edges join in x and into however many contours.
+    bool is_monotone() const noexcept {
+        if (edge_count_ < 2) return false;
+        int turns = 0;
+        for (size_t i = 0; i < edge_count_; ++i) {
+            const Edge& a = edges_[i];
+            const Edge& b = edges_[i + 1 < edge_count_ ? i + 1 : 0];
+            if (a.y_last != b.y_first) return false;
+            turns += (a.y_last > a.y_first) != (b.y_last > b.y_first);
+        }
+        return turns == 2;
     }
-    // The first sub-scanline (relative to the fill) of bucketed edge j.
-    int64_t first_bucket(uint32_t j) const noexcept { return sc_.edge_first[sc_.bucket_edges[j]]; }
 
-    void run_box() noexcept {
-        const int64_t s0 = lines_.first + first_bucket(0), s1 = sc_.bucket_last[0];
-        ActiveEdge e[2];
-        for (int i = 0; i < 2; ++i) {
-            const Edge& g = edges_[sc_.bucket_edges[i]];
-            const bool down = g.y_last > g.y_first;
-            e[i] = ActiveEdge{g.x_top, g.dxdy, down ? g.y_first : g.y_last, s1, 0, down ? -1 : 1, 0};
-            e[i].x = crossing_of(e[i], static_cast<double>(s0) + 0.5, lo_, hi_, base_);
+    // The fill of a monotone list: each edge's crossings are worked out in
+    // one go over the sub-scanlines it covers, then each row takes the span
+    // between the two crossings of each of its sub-scanlines, clipped as
+    // add_spans clips it. No sorting, no winding count, no folding: the
+    // span is the same one the general steps keep.
+    Error run_monotone() noexcept {
+        VOKRI_TRY(sc_.chain_x.resize(2 * sub_count_));
+        int64_t* x = sc_.chain_x.data();  // [2k]: downward crossing on sub-scanline k, [2k + 1]: upward
+        int64_t s_lo = lines_.last + 1, s_hi = lines_.first - 1;
+        for (size_t i = 0; i < edge_count_; ++i) {
+            int64_t s0 = 0, s1 = 0;
+            const Edge& e = edges_[i];
+            if (!lines_.of(e, s0, s1)) continue;
+            if (s0 < s_lo) s_lo = s0;
+            if (s1 > s_hi) s_hi = s1;
+            const bool down = e.y_last > e.y_first;
+            const ActiveEdge a{e.x_top, e.dxdy, down ? e.y_first : e.y_last, s1, 0, 0, 0};
+            int64_t* out = x + 2 * (s0 - lines_.first) + (down ? 0 : 1);
+            if (e.dxdy == 0.0) {  // x_top + (v - top) * 0 is x_top on every sub-scanline
+                const int64_t c = crossing_of(a, static_cast<double>(s0) + 0.5, lo_, hi_, base_);
+                for (int64_t k = s0; k <= s1; ++k, out += 2) *out = c;
+                continue;
+            }
+            for (int64_t k = s0; k <= s1; ++k, out += 2)
+                *out = crossing_of(a, static_cast<double>(k) + 0.5, lo_, hi_, base_);
         }
-        int64_t sp = std::min(e[0].x, e[1].x), ep = std::max(e[0].x, e[1].x);
-        if (sp < 0) sp = 0;
-        if (ep > cap_) ep = cap_;
-        if (!(sp < ep) || sp >= cap_) return;
-        // Start loading every row of the box at once, so that the misses
-        // overlap instead of following one another.
-        for (int64_t y = s0 >> 2; y <= s1 >> 2; ++y) {
-            const uint32_t* row = job_.surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(job_.surface.width) +
-                                  job_.box_start;
-            __builtin_prefetch(row + (sp >> 2), 1);
-            __builtin_prefetch(row + ((ep - 1) >> 2), 1);
-        }
-        for (int64_t y = s0 >> 2; y <= s1 >> 2; ++y) {
-            const int64_t n = std::min(4 * y + 3, s1) - std::max(4 * y, s0) + 1;
-            for (int64_t k = 0; k < n; ++k) cells_.add_span(sp, ep);
-            cells_.reached(sp, ep - 1);
+        if (s_lo > s_hi) return Error::None;
+        const int64_t y0 = s_lo >> 2, y1 = s_hi >> 2;
+        constexpr int64_t kAhead = 16;  // rows whose pixels load while earlier rows are painted
+        for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch_row(x, y, s_lo);
+        for (int64_t y = y0; y <= y1; ++y) {
+            if (y + kAhead <= y1) prefetch_row(x, y + kAhead, s_lo);
+            const int64_t last = std::min(4 * y + 3, s_hi);
+            for (int64_t k = std::max(4 * y, s_lo); k <= last; ++k) {
+                const int64_t* pair = x + 2 * (k - lines_.first);
+                int64_t sp = std::min(pair[0], pair[1]), ep = std::max(pair[0], pair[1]);
+                if (sp < 0) sp = 0;
+                if (ep > cap_) ep = cap_;
+                if (sp >= ep) continue;
+                cells_.add_span(sp, ep);
+                cells_.reached(sp, ep - 1);
+            }
             emit_cells(y);
         }
+        return Error::None;
+    }
+
+    // Starts loading the pixels at both ends of the span of row y's first
+    // sub-scanline from s_lo on (x as in run_monotone).
+    void prefetch_row(const int64_t* x, int64_t y, int64_t s_lo) const noexcept {
+        const int64_t* pair = x + 2 * (std::max(4 * y, s_lo) - lines_.first);
+        const int64_t a = std::clamp<int64_t>(std::min(pair[0], pair[1]), 0, cap_ - 1);
+        const int64_t b = std::clamp<int64_t>(std::max(pair[0], pair[1]) - 1, 0, cap_ - 1);
+        const uint32_t* row = job_.surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(job_.surface.width) +
+                              job_.box_start;
+        __builtin_prefetch(row + (a >> 2), 1);
+        __builtin_prefetch(row + (b >> 2), 1);
     }
 
     // Step 3 from cells: the same runs as emit_row (maximal runs of equal
@@ -633,6 +668,7 @@ private:
     int64_t next_row_ = 0;
     CoverageRow<Len> row_{nullptr, nullptr};
     bool use_cells_ = false;
+    bool monotone_ = false;
     CoverageCells cells_;
     uint32_t* row_pixels_ = nullptr;  // the current row from the box start
     CoverageColours colours_{};
