@@ -1,5 +1,8 @@
 #include "surface/surface.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "common/cpu.h"
 
 #if VOKRI_X86_64
@@ -48,6 +51,37 @@ void fill_pixels(uint32_t* dst, size_t count, uint32_t value) noexcept {
     }
 #endif
     for (; i < count; ++i) dst[i] = value;
+}
+
+void Surface::prefetch(double x0, double y0, double x1, double y1) const noexcept {
+    constexpr double kMaxRows = 64;
+    if (!(x0 < width) || !(x1 >= 0) || !(y0 < height) || !(y1 >= 0) || !(y1 - y0 < kMaxRows)) return;
+    const size_t left = x0 > 0 ? static_cast<size_t>(x0) : 0;
+    const size_t right = x1 < width - 1 ? static_cast<size_t>(x1) : static_cast<size_t>(width - 1);
+    const int32_t top = y0 > 0 ? static_cast<int32_t>(y0) : 0;
+    const int32_t bottom = y1 < height - 1 ? static_cast<int32_t>(y1) : height - 1;
+    constexpr size_t kLine = 16;  // pixels per 64-byte cache line
+    for (int32_t y = top; y <= bottom; ++y) {
+        const uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(width);
+        __builtin_prefetch(row + left, 1);
+        if (right - left < 3 * kLine)
+            for (size_t x = left + kLine; x < right; x += kLine) __builtin_prefetch(row + x, 1);
+        __builtin_prefetch(row + right, 1);
+    }
+}
+
+void Surface::prefetch_segment(double x0, double y0, double x1, double y1) const noexcept {
+    constexpr double kMaxSteps = 128;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double steps = std::ceil(std::max(std::fabs(dy), std::fabs(dx) / 16));
+    if (!(steps < kMaxSteps)) return;  // long or not finite: not worth a hint
+    const int n = static_cast<int>(steps);
+    for (int k = 0; k <= n; ++k) {
+        const double t = n == 0 ? 0.0 : static_cast<double>(k) / steps;
+        const double x = x0 + t * dx, y = y0 + t * dy;
+        if (!(x >= 0 && x < width && y >= 0 && y < height)) continue;
+        __builtin_prefetch(pixels + static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x), 1);
+    }
 }
 
 namespace {

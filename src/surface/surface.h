@@ -65,6 +65,17 @@ struct Surface {
         return pixels + static_cast<size_t>(y) * static_cast<size_t>(width);
     }
 
+    // Starts loading the pixels of columns x0..x1 on rows y0..y1 (device
+    // coordinates, clipped to the Surface) for writing: a hint for drawers
+    // that know where their next element lies. It changes no pixel, and
+    // loads only both ends of each row of a wide area, and nothing of a
+    // tall one.
+    void prefetch(double x0, double y0, double x1, double y1) const noexcept;
+
+    // The same hint for the pixels along the segment from (x0, y0) to
+    // (x1, y1): a point of it on each row and every 16 columns.
+    void prefetch_segment(double x0, double y0, double x1, double y1) const noexcept;
+
     // For writers that address `pixels` as a whole.
     void mark_all() const noexcept {
         if (row_marks)
