@@ -190,7 +190,7 @@ private:
         ccw_.clear();
     }
 
-    Error push(Buffer<Point>& list, Point p) noexcept {
+    [[gnu::always_inline]] Error push(Buffer<Point>& list, Point p) noexcept {
         const Point q{p.x * kScale, p.y * kScale};
         if (thin_out(list, q)) return Error::None;
         return list.push_back(q);
