@@ -580,9 +580,9 @@ private:
         if (s_lo > s_hi) return Error::None;
         const int64_t y0 = s_lo >> 2, y1 = s_hi >> 2;
         constexpr int64_t kAhead = 16;  // rows whose pixels load while earlier rows are painted
-        for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch_row(x, y, s_lo);
+        for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch_row(x, y, s_lo, s_hi);
         for (int64_t y = y0; y <= y1; ++y) {
-            if (y + kAhead <= y1) prefetch_row(x, y + kAhead, s_lo);
+            if (y + kAhead <= y1) prefetch_row(x, y + kAhead, s_lo, s_hi);
             const int64_t last = std::min(4 * y + 3, s_hi);
             for (int64_t k = std::max(4 * y, s_lo); k <= last; ++k) {
                 const int64_t* pair = x + 2 * (k - lines_.first);
@@ -598,16 +598,34 @@ private:
         return Error::None;
     }
 
-    // Starts loading the pixels at both ends of the span of row y's first
-    // sub-scanline from s_lo on (x as in run_monotone).
-    void prefetch_row(const int64_t* x, int64_t y, int64_t s_lo) const noexcept {
-        const int64_t* pair = x + 2 * (std::max(4 * y, s_lo) - lines_.first);
-        const int64_t a = std::clamp<int64_t>(std::min(pair[0], pair[1]), 0, cap_ - 1);
-        const int64_t b = std::clamp<int64_t>(std::max(pair[0], pair[1]) - 1, 0, cap_ - 1);
+    // Starts loading the pixels that row y blends: those its spans' ends
+    // cross over its sub-scanlines, on the left and on the right (x as in
+    // run_monotone, s_lo..s_hi its sub-scanlines). Pixels between are
+    // covered on every sub-scanline and only written.
+    void prefetch_row(const int64_t* x, int64_t y, int64_t s_lo, int64_t s_hi) const noexcept {
+        int64_t left_lo = cap_, left_hi = 0, right_lo = cap_, right_hi = 0;
+        const int64_t last = std::min(4 * y + 3, s_hi);
+        for (int64_t k = std::max(4 * y, s_lo); k <= last; ++k) {
+            const int64_t* pair = x + 2 * (k - lines_.first);
+            const int64_t a = std::min(pair[0], pair[1]), b = std::max(pair[0], pair[1]) - 1;
+            left_lo = std::min(left_lo, a);
+            left_hi = std::max(left_hi, a);
+            right_lo = std::min(right_lo, b);
+            right_hi = std::max(right_hi, b);
+        }
         const uint32_t* row = job_.surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(job_.surface.width) +
                               job_.box_start;
-        __builtin_prefetch(row + (a >> 2), 1);
-        __builtin_prefetch(row + (b >> 2), 1);
+        prefetch_pixels(row, left_lo, left_hi);
+        prefetch_pixels(row, right_lo, right_hi);
+    }
+
+    // The pixels of quarter columns lo..hi (clipped to the box), a cache
+    // line at a time.
+    void prefetch_pixels(const uint32_t* row, int64_t lo, int64_t hi) const noexcept {
+        constexpr int64_t kLine = 64;  // quarter columns per 64-byte line
+        lo = std::clamp<int64_t>(lo, 0, cap_ - 1);
+        hi = std::clamp<int64_t>(hi, 0, cap_ - 1);
+        for (int64_t q = lo; q < hi + kLine; q += kLine) __builtin_prefetch(row + (std::min(q, hi) >> 2), 1);
     }
 
     // Step 3 from cells: the same runs as emit_row (maximal runs of equal
@@ -688,24 +706,26 @@ FlattenWindow surface_window(const DrawContext& ctx, double margin) noexcept {
     return FlattenWindow{-margin, -margin, ctx.surface->width + margin, ctx.surface->height + margin};
 }
 
-Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexcept {
-    if (list.edges.empty()) return Error::None;
-    // Edges at infinity (a transform whose scale overflows the f64 range):
-    // nothing can be placed on the Surface, so nothing is painted.
-    if (list.non_finite) return Error::None;
-    if (!std::isfinite(list.x_min) || !std::isfinite(list.x_max) || !std::isfinite(list.y_min) ||
-        !std::isfinite(list.y_max))
-        fatal("invalid polygon dimensions. this is a bug, please report it");
-    if (!std::isfinite(list.scale) || list.scale < 1)
-        fatal("invalid value for scale. this is a bug, please report it");
-    Surface& surface = *ctx.surface;
+namespace {
+
+// The part of the Surface a fill can paint: the columns from box_start and
+// the rows first_row..last_row.
+struct FillBox {
+    int64_t box_start = 0, box_width = 0;
+    int64_t first_row = 0, last_row = 0;
+};
+
+// The FillBox of a list with these bounds (scaled device units, finite);
+// false when nothing of it lies on the Surface.
+bool plan_fill(const Surface& surface, double x_min, double x_max, double y_min, double y_max,
+               FillBox& out) noexcept {
     if (surface.width <= 0 || surface.height <= 0)
         fatal("invalid box width or height. this is a bug, please report it");
-    if (list.x_max < 0 || list.y_max < 0) return Error::None;
+    if (x_max < 0 || y_max < 0) return false;
     const double W = surface.width, H = surface.height;
-    const double fx0 = std::floor(list.x_min / 4), fy0 = std::floor(list.y_min / 4);
-    const double fx1 = std::ceil(list.x_max / 4), fy1 = std::ceil(list.y_max / 4);
-    if (fx0 == fx1 || fy0 == fy1 || !(fx0 < W) || !(fy0 < H)) return Error::None;
+    const double fx0 = std::floor(x_min / 4), fy0 = std::floor(y_min / 4);
+    const double fx1 = std::ceil(x_max / 4), fy1 = std::ceil(y_max / 4);
+    if (fx0 == fx1 || fy0 == fy1 || !(fx0 < W) || !(fy0 < H)) return false;
     const double first_row = clamp(fy0, 0, H - 1);
     double last_row = fy1 < H - 1 ? fy1 : H - 1;
     if (last_row < first_row) last_row = first_row;
@@ -716,20 +736,105 @@ Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexc
         fatal("negative polygon width or height. this is a bug, please report it");
     // A box of zero width happens when the shape ends exactly at the left
     // border (x_max = 0 with x_min < 0): nothing of it lies on the Surface.
-    if (box_end == box_start) return Error::None;
+    if (box_end == box_start) return false;
+    out = FillBox{static_cast<int64_t>(box_start), static_cast<int64_t>(box_end - box_start),
+                  static_cast<int64_t>(first_row), static_cast<int64_t>(last_row)};
+    if (out.box_width <= 0) fatal("invalid mask dimensions. this is a bug, please report it");
+    return true;
+}
+
+// Paints the rows of an axis-aligned box fill: every sub-scanline s0..s1
+// holds the span [sp, ep) of quarter columns (relative to the box start,
+// within 0..cap), so a pixel's coverage is the number of the row's
+// sub-scanlines times the quarter columns of the span over it.
+class BoxRows {
+public:
+    BoxRows(DrawContext& ctx, const FillBox& box, int64_t sp, int64_t ep) noexcept
+        : surface_(*ctx.surface), box_(box), colours_(ctx.source), sp_(sp), ep_(ep) {
+        const int64_t room = surface_.width - box.box_start;
+        limit_ = box.box_width < room ? box.box_width : room;
+    }
+
+    void paint(int64_t s0, int64_t s1) noexcept {
+        const int64_t y0 = s0 >> 2, y1 = s1 >> 2;
+        constexpr int64_t kAhead = 16;  // rows whose pixels load while earlier rows are painted
+        for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch(y);
+        for (int64_t y = y0; y <= y1; ++y) {
+            if (y + kAhead <= y1) prefetch(y + kAhead);
+            const int64_t n = std::min(4 * y + 3, s1) - std::max(4 * y, s0) + 1;
+            paint_row(y, static_cast<unsigned>(n));
+        }
+    }
+
+private:
+    void paint_row(int64_t y, unsigned n) noexcept {
+        uint32_t* row = surface_.row(static_cast<int32_t>(y)) + box_.box_start;
+        const int64_t first = sp_ >> 2, last = (ep_ - 1) >> 2;
+        if (first == last) return run(row, first, first + 1, n * static_cast<unsigned>(ep_ - sp_));
+        run(row, first, first + 1, n * static_cast<unsigned>(4 * (first + 1) - sp_));
+        run(row, first + 1, last, 4 * n);
+        run(row, last, last + 1, n * static_cast<unsigned>(ep_ - 4 * last));
+    }
+
+    void run(uint32_t* row, int64_t from, int64_t to, unsigned coverage) noexcept {
+        if (to > limit_) to = limit_;
+        if (from >= to) return;
+        paint_coverage_run(row + from, static_cast<size_t>(to - from), surface_.format, colours_, coverage);
+    }
+
+    void prefetch(int64_t y) const noexcept {
+        const uint32_t* row =
+            surface_.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface_.width) + box_.box_start;
+        __builtin_prefetch(row + (sp_ >> 2), 1);
+        __builtin_prefetch(row + ((ep_ - 1) >> 2), 1);
+    }
+
+    Surface& surface_;
+    const FillBox& box_;
+    CoverageColours colours_;
+    int64_t sp_, ep_, limit_ = 0;
+};
+
+}  // namespace
+
+Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexcept {
+    if (list.edges.empty()) return Error::None;
+    // Edges at infinity (a transform whose scale overflows the f64 range):
+    // nothing can be placed on the Surface, so nothing is painted.
+    if (list.non_finite) return Error::None;
+    if (!std::isfinite(list.x_min) || !std::isfinite(list.x_max) || !std::isfinite(list.y_min) ||
+        !std::isfinite(list.y_max))
+        fatal("invalid polygon dimensions. this is a bug, please report it");
+    if (!std::isfinite(list.scale) || list.scale < 1)
+        fatal("invalid value for scale. this is a bug, please report it");
+    FillBox box;
+    if (!plan_fill(*ctx.surface, list.x_min, list.x_max, list.y_min, list.y_max, box)) return Error::None;
     VOKRI_TRY(ensure_scratch(ctx));
-    FillJob job{ctx,
-                surface,
-                fill_rule,
-                static_cast<int64_t>(box_start),
-                static_cast<int64_t>(box_end - box_start),
-                4 * static_cast<int64_t>(box_end - box_start),
-                static_cast<int64_t>(first_row),
-                static_cast<int64_t>(last_row)};
-    if (job.box_width <= 0) fatal("invalid mask dimensions. this is a bug, please report it");
+    FillJob job{ctx,           *ctx.surface,  fill_rule,    box.box_start, box.box_width, 4 * box.box_width,
+                box.first_row, box.last_row};
     if (job.box_width <= 255) return RowRasterizer<uint8_t>(job, list).run();
     if (job.box_width <= 65535) return RowRasterizer<uint16_t>(job, list).run();
     return RowRasterizer<uint32_t>(job, list).run();
+}
+
+void rasterize_box(DrawContext& ctx, double x_left, double x_right, double y_top, double y_bottom) noexcept {
+    FillBox box;
+    if (!plan_fill(*ctx.surface, std::min(x_left, x_right), std::max(x_left, x_right), std::min(y_top, y_bottom),
+                   std::max(y_top, y_bottom), box))
+        return;
+    // The box's two vertical edges, as add_edge keeps them: the same
+    // sub-scanlines, dxdy 0, and so one crossing each on all of them.
+    const SubScanlines lines{4 * box.first_row, 4 * box.last_row + 3};
+    int64_t s0 = 0, s1 = 0;
+    if (!lines.of(Edge{y_top, y_bottom, x_left, 0.0}, s0, s1)) return;
+    const int64_t base = 4 * box.box_start, cap = 4 * box.box_width;
+    const double base_d = static_cast<double>(base), lo = -4.0 + base_d, hi = static_cast<double>(cap + 4) + base_d;
+    const double top = std::min(y_top, y_bottom), v = static_cast<double>(s0) + 0.5;
+    const int64_t a = crossing_of(ActiveEdge{x_left, 0.0, top, s1, 0, 0, 0}, v, lo, hi, base);
+    const int64_t b = crossing_of(ActiveEdge{x_right, 0.0, top, s1, 0, 0, 0}, v, lo, hi, base);
+    const int64_t sp = std::max<int64_t>(std::min(a, b), 0), ep = std::min(std::max(a, b), cap);
+    if (sp >= ep) return;
+    BoxRows(ctx, box, sp, ep).paint(s0, s1);
 }
 
 }  // namespace vokri

@@ -17,6 +17,13 @@ namespace vokri {
 // A list with non-finite end points paints nothing and succeeds.
 [[nodiscard]] Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexcept;
 
+// Fills the axis-aligned box whose vertical edges lie at x_left and x_right
+// and run between y_top and y_bottom (scaled device units as in an EdgeList,
+// finite, x_left != x_right, y_top != y_bottom) with the context's source,
+// painting what rasterize_edges paints for the list of those two edges under
+// either fill rule, without building it.
+void rasterize_box(DrawContext& ctx, double x_left, double x_right, double y_top, double y_bottom) noexcept;
+
 // The EdgeList kept in the context's scratch, cleared and set to `scale`;
 // reused by every fill and stroke of the call. OutOfMemory when the scratch
 // itself cannot be allocated.

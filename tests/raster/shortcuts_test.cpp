@@ -110,7 +110,7 @@ TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomOutlinesBesideTheCanvas) {
 namespace {
 
 // Polygons of 3 to 12 points, circles, stroked polylines and axis-aligned
-// rectangles (some mirrored) over a canvas wider than 255 pixels, opaque and
+// rectangles (some mirrored, some turned a quarter) over a canvas wider than 255 pixels, opaque and
 // translucent, overlapping.
 VokriShapeRecord random_shape(std::mt19937& rng, std::vector<std::vector<double>>& points) {
     std::uniform_real_distribution<double> x(-200, 200), y(-120, 120), size(0.3, 90), unit(-1, 1);
@@ -131,7 +131,13 @@ VokriShapeRecord random_shape(std::mt19937& rng, std::vector<std::vector<double>
         r.shape_type = VOKRI_SHAPE_RECTANGLE;
         r.p0 = extent;
         r.p1 = size(rng);
-        if (coin(rng)) r.transform[0] = -1;
+        if (coin(rng)) {
+            r.transform[0] = -1;
+        } else if (coin(rng)) {  // corners in the order vertical edge first
+            r.transform[0] = r.transform[3] = 0;
+            r.transform[1] = 1;
+            r.transform[2] = -1;
+        }
         r.fill_enabled = 1;
         r.stroke_enabled = static_cast<uint32_t>(coin(rng) && coin(rng));
         return r;
