@@ -10,28 +10,35 @@ namespace vokri {
 
 namespace {
 
-// Whether the path is one axis-aligned rectangle (four corners, closed), and
-// if so its two vertical edges in the scaled units of a fill's EdgeList.
-bool path_box(const Path& path, double& x_left, double& x_right, double& y_top, double& y_bottom) noexcept {
-    const auto& n = path.nodes;
-    if (n.size() != 6 || (n[0].kind & 3) != node_move_to || (n[4].kind & 3) != node_close_path) return false;
-    Point c[4];
-    for (size_t i = 0; i < 4; ++i) {
-        if (i > 0 && (n[i].kind & 3) != node_line_to) return false;
-        c[i] = Point{n[i].p1.x * 4.0, n[i].p1.y * 4.0};
-        if (!std::isfinite(c[i].x) || !std::isfinite(c[i].y)) return false;
-    }
+// Whether the corners c (scaled device units, in outline order) make an
+// axis-aligned rectangle, and if so its two vertical edges.
+bool box_edges(const Point (&c)[4], double& x_left, double& x_right, double& y_top, double& y_bottom) noexcept {
+    for (const Point& p : c)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
     // Horizontal edges first (c0-c1 and c2-c3), or vertical edges first.
-    const int v = c[0].y == c[1].y ? 1 : 0;
-    const Point &a = c[v], &b = c[v + 1], &d = c[(v + 3) % 4];
-    if (!(c[0].y == c[1].y ? c[1].x == c[2].x && c[2].y == c[3].y && c[3].x == c[0].x
+    const bool horizontal_first = c[0].y == c[1].y;
+    if (!(horizontal_first ? c[1].x == c[2].x && c[2].y == c[3].y && c[3].x == c[0].x
                            : c[0].x == c[1].x && c[1].y == c[2].y && c[2].x == c[3].x && c[3].y == c[0].y))
         return false;
+    const int v = horizontal_first ? 1 : 0;  // the first corner of a vertical edge
+    const Point &a = c[v], &b = c[v + 1], &d = c[(v + 3) % 4];
     if (a.x == d.x || a.y == b.y) return false;  // fewer than four distinct corners
     x_left = a.x;
     x_right = d.x;
     y_top = a.y;
     y_bottom = b.y;
+    return true;
+}
+
+// The corners of a Path of one closed four-point outline; false for any
+// other Path.
+bool path_corners(const Path& path, Point (&c)[4]) noexcept {
+    const auto& n = path.nodes;
+    if (n.size() != 6 || (n[4].kind & 3) != node_close_path) return false;
+    for (size_t i = 0; i < 4; ++i) {
+        if ((n[i].kind & 3) != (i == 0 ? node_move_to : node_line_to)) return false;
+        c[i] = n[i].p1;
+    }
     return true;
 }
 
@@ -41,11 +48,7 @@ Error fill(DrawContext& ctx) noexcept {
     VOKRI_TRY(check_source(ctx.source));
     if (ctx.path.nodes.empty()) return Error::None;
     VOKRI_TRY(check_closed(ctx.path));
-    double x_left, x_right, y_top, y_bottom;
-    if (raster_shortcuts::enabled() && path_box(ctx.path, x_left, x_right, y_top, y_bottom)) {
-        rasterize_box(ctx, x_left, x_right, y_top, y_bottom);
-        return Error::None;
-    }
+    if (Point c[4]; path_corners(ctx.path, c) && fill_box(ctx, c)) return Error::None;
     EdgeList* list = nullptr;
     VOKRI_TRY(scratch_edge_list(ctx, 4.0, list));
     Error e = build_edge_list(ctx.path, ctx.tolerance, 4.0, *list, surface_window(ctx));
@@ -55,6 +58,17 @@ Error fill(DrawContext& ctx) noexcept {
     if (e == Error::None) e = rasterize_edges(ctx, *list, ctx.fill_rule);
     list->clear(4.0);  // storage stays for the next fill or stroke of the call
     return e;
+}
+
+bool fill_box(DrawContext& ctx, const Point (&c)[4]) noexcept {
+    if (!raster_shortcuts::enabled() || check_source(ctx.source) != Error::None) return false;
+    // The units of a fill's EdgeList.
+    const Point scaled[4] = {{c[0].x * 4.0, c[0].y * 4.0}, {c[1].x * 4.0, c[1].y * 4.0},
+                             {c[2].x * 4.0, c[2].y * 4.0}, {c[3].x * 4.0, c[3].y * 4.0}};
+    double x_left, x_right, y_top, y_bottom;
+    if (!box_edges(scaled, x_left, x_right, y_top, y_bottom)) return false;
+    rasterize_box(ctx, x_left, x_right, y_top, y_bottom);
+    return true;
 }
 
 }  // namespace vokri

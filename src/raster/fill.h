@@ -10,4 +10,10 @@ namespace vokri {
 // anti-aliasing, the context's fill rule). The Path is not changed.
 [[nodiscard]] Error fill(DrawContext& ctx) noexcept;
 
+// When the closed outline through the device points c[0..3] (in that order)
+// is an axis-aligned rectangle, paints it as fill() paints that Path, without
+// building the Path, and returns true. False, with nothing painted, for any
+// other outline, a source that fill() would refuse, or with the shortcuts off.
+[[nodiscard]] bool fill_box(DrawContext& ctx, const Point (&c)[4]) noexcept;
+
 }  // namespace vokri

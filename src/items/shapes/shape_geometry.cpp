@@ -245,9 +245,31 @@ Error build_shape_geometry(const ShapeRecord& rec, Allocator& alloc, ShapeGeomet
     return Error::None;
 }
 
+namespace {
+
+// An unstroked rectangle or square whose device outline is axis-aligned,
+// filled without building its Path: the corners are worked out as build_path
+// and the Path work them out. False, with nothing painted, for anything else.
+bool fill_rectangle(DrawContext& ctx, const ShapeGeometry& g) noexcept {
+    if ((g.tag != VOKRI_SHAPE_RECTANGLE && g.tag != VOKRI_SHAPE_SQUARE) || g.has_stroke || !g.has_fill) return false;
+    const double w = g.params[0], h = g.tag == VOKRI_SHAPE_SQUARE ? g.params[0] : g.params[1];
+    const double shape[4][2] = {{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}};
+    Point c[4];
+    for (int i = 0; i < 4; ++i) {
+        double ux, uy;
+        g.transform.apply(shape[i][0], shape[i][1], ux, uy);
+        c[i] = ctx.path.to_device(ux, uy);
+    }
+    ctx.set_source_pixel(premultiply_rgba(g.fill_color));
+    return fill_box(ctx, c);
+}
+
+}  // namespace
+
 Error draw_shape_geometry(DrawContext& ctx, const FrameView& view, const ShapeGeometry& g) noexcept {
     ctx.set_transform(device_transform(view));
     if (g.has_stroke) ctx.line_width = g.stroke_width;
+    if (fill_rectangle(ctx, g)) return Error::None;
     ctx.path.reset();
     VOKRI_TRY(build_path(g, ctx.path));
     bool closed = is_closed_shape(g);

@@ -9,6 +9,7 @@
 
 #include "common/alloc.h"
 #include "items/shapes/shape_geometry.h"
+#include "raster/shortcuts.h"
 #include "support/scene.h"
 
 using namespace vokri;
@@ -203,7 +204,8 @@ TEST(ShapeBuild, OutOfMemoryWhileCopying) {
 
 namespace {
 
-// The Path the drawer builds for `r` (painting into a small scratch surface).
+// The Path the drawer builds for `r` (painting into a small scratch surface),
+// with the shortcuts off: a rectangle fill may otherwise skip its Path.
 struct BuiltPath {
     std::vector<PathNode> nodes;
     Error draw_result = Error::None;
@@ -218,7 +220,9 @@ BuiltPath path_of(const VokriShapeRecord& r, double scale = 1.0) {
     ShapeGeometry g;
     out.draw_result = build_shape_geometry(r, a, g);
     if (out.draw_result != Error::None) return out;
+    raster_shortcuts::set_enabled(false);
     out.draw_result = draw_shape_geometry(ctx, FrameView::for_canvas(scale, 16, 16), g);
+    raster_shortcuts::set_enabled(true);
     out.nodes.assign(ctx.path.nodes.begin(), ctx.path.nodes.end());
     release_shape_geometry(g, a);
     ctx.release();
