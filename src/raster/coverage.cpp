@@ -770,10 +770,31 @@ private:
     void paint_row(int64_t y, unsigned n) noexcept {
         uint32_t* row = surface_.row(static_cast<int32_t>(y)) + box_.box_start;
         const int64_t first = sp_ >> 2, last = (ep_ - 1) >> 2;
+        if (n == 4 && first < last && last < limit_) return paint_full_row(row, first, last);
         if (first == last) return run(row, first, first + 1, n * static_cast<unsigned>(ep_ - sp_));
         run(row, first, first + 1, n * static_cast<unsigned>(4 * (first + 1) - sp_));
         run(row, first + 1, last, 4 * n);
         run(row, last, last + 1, n * static_cast<unsigned>(ep_ - 4 * last));
+    }
+
+    // A row covered on all its sub-scanlines and wholly on the Surface: what
+    // run() paints, with the two edge pixels blended here in colours worked
+    // out once per box, and an opaque middle stored.
+    void paint_full_row(uint32_t* row, int64_t first, int64_t last) noexcept {
+        if (!edge_colours_) {
+            left_ = colours_.at(4 * static_cast<unsigned>(4 * (first + 1) - sp_));
+            right_ = colours_.at(4 * static_cast<unsigned>(ep_ - 4 * last));
+            edge_colours_ = true;
+        }
+        row[first] = over_pixel(row[first], left_, surface_.format);
+        const size_t middle = static_cast<size_t>(last - first - 1);
+        if (colours_.opaque && middle < kShortRun) {
+            const uint32_t value = rgba_to_format(colours_.source, surface_.format);
+            for (size_t i = 0; i < middle; ++i) row[first + 1 + i] = value;
+        } else if (middle != 0) {
+            paint_coverage_run(row + first + 1, middle, surface_.format, colours_, 16);
+        }
+        row[last] = over_pixel(row[last], right_, surface_.format);
     }
 
     void run(uint32_t* row, int64_t from, int64_t to, unsigned coverage) noexcept {
@@ -793,6 +814,8 @@ private:
     const FillBox& box_;
     CoverageColours colours_;
     int64_t sp_, ep_, limit_ = 0;
+    bool edge_colours_ = false;
+    uint32_t left_ = 0, right_ = 0;  // the edge pixels' colours at full row coverage
 };
 
 }  // namespace
