@@ -583,19 +583,86 @@ private:
         for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch_row(x, y, s_lo, s_hi);
         for (int64_t y = y0; y <= y1; ++y) {
             if (y + kAhead <= y1) prefetch_row(x, y + kAhead, s_lo, s_hi);
+            RowSpans spans;
             const int64_t last = std::min(4 * y + 3, s_hi);
             for (int64_t k = std::max(4 * y, s_lo); k <= last; ++k) {
                 const int64_t* pair = x + 2 * (k - lines_.first);
                 int64_t sp = std::min(pair[0], pair[1]), ep = std::max(pair[0], pair[1]);
                 if (sp < 0) sp = 0;
                 if (ep > cap_) ep = cap_;
-                if (sp >= ep) continue;
-                cells_.add_span(sp, ep);
-                cells_.reached(sp, ep - 1);
+                if (sp < ep) spans.add(sp, ep);
             }
-            emit_cells(y);
+            if (spans.count != 0) paint_spans(y, spans);
         }
         return Error::None;
+    }
+
+    // The spans [start, end) of one row's sub-scanlines (quarter columns,
+    // clipped to the box, not empty).
+    struct RowSpans {
+        int64_t start[4], end[4];
+        int count = 0;
+        int64_t start_lo = 0, start_hi = 0, end_lo = 0, end_hi = 0;
+
+        void add(int64_t a, int64_t b) noexcept {
+            start[count] = a;
+            end[count] = b;
+            if (count++ == 0) {
+                start_lo = start_hi = a;
+                end_lo = end_hi = b;
+                return;
+            }
+            start_lo = std::min(start_lo, a);
+            start_hi = std::max(start_hi, a);
+            end_lo = std::min(end_lo, b);
+            end_hi = std::max(end_hi, b);
+        }
+        // The quarter columns of pixel p that the spans cover, summed.
+        int coverage(int64_t p) const noexcept {
+            int c = 0;
+            for (int i = 0; i < count; ++i) {
+                const int64_t a = std::max(start[i], 4 * p), b = std::min(end[i], 4 * p + 4);
+                if (a < b) c += static_cast<int>(b - a);
+            }
+            return c;
+        }
+    };
+
+    // Row y painted from its spans with the per-pixel sums the cells would
+    // hold: pixels inside every span get 4 per span, and the pixels around
+    // the spans' ends are summed span by span.
+    void paint_spans(int64_t y, const RowSpans& spans) noexcept {
+        uint32_t* row = job_.surface.row(static_cast<int32_t>(y)) + job_.box_start;
+        const int64_t first = spans.start_lo >> 2, last = ((spans.end_hi - 1) >> 2) + 1;  // pixels reached
+        const int64_t inner0 = (spans.start_hi + 3) >> 2, inner1 = spans.end_lo >> 2;  // inside every span
+        if (inner0 >= inner1) return paint_sums(row, first, last, spans);
+        paint_sums(row, first, inner0, spans);
+        paint_cells_run(row, static_cast<uint64_t>(inner0), static_cast<uint64_t>(inner1), row_limit(),
+                        4 * spans.count);
+        paint_sums(row, inner1, last, spans);
+    }
+
+    // Pixels [from, to) of the row at their summed coverage, in runs.
+    void paint_sums(uint32_t* row, int64_t from, int64_t to, const RowSpans& spans) noexcept {
+        const uint64_t limit = row_limit();
+        int run_coverage = 0;
+        int64_t run_start = from;
+        for (int64_t p = from; p < to; ++p) {
+            const int c = spans.coverage(p);
+            if (c == run_coverage) continue;
+            if (run_coverage != 0)
+                paint_cells_run(row, static_cast<uint64_t>(run_start), static_cast<uint64_t>(p), limit, run_coverage);
+            run_coverage = c;
+            run_start = p;
+        }
+        if (run_coverage != 0)
+            paint_cells_run(row, static_cast<uint64_t>(run_start), static_cast<uint64_t>(to), limit, run_coverage);
+    }
+
+    // The pixels of a row from the box start that lie on the Surface.
+    uint64_t row_limit() const noexcept {
+        const int64_t room = job_.surface.width - job_.box_start;
+        return static_cast<uint64_t>(job_.box_width < room ? job_.box_width : room);
     }
 
     // Starts loading the pixels that row y blends: those its spans' ends
