@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "raster/edge_list.h"
@@ -175,4 +177,34 @@ TEST(EdgeList, ChordOfAClosedCurveBesideTheWindowKeepsItsClosingEdge) {
     ASSERT_EQ(build_edge_list(f.ctx.path, 0.1, 4.0, f.list, window), Error::None);
     EXPECT_EQ(f.list.edges.size(), 2u);
     EXPECT_FALSE(f.list.open_contour);
+}
+
+// The flatness test takes both control points at once; it must give the
+// bits of the two scalar measures, on random pieces whose chords are short,
+// long, empty (d == a), reached or passed by a control point (u >= v) or
+// overflowing.
+TEST(Flatten, FlatErrorKeepsTheBitsOfTheScalarMeasures) {
+    std::mt19937_64 rng(31337);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::uniform_int_distribution<int> exponent(-30, 30), pick(0, 5);
+    const auto coordinate = [&] {
+        switch (pick(rng)) {
+            case 0: return 0.0;
+            case 1: return std::ldexp(unit(rng), 1020);  // sums of these overflow
+            default: return std::ldexp(unit(rng), exponent(rng));
+        }
+    };
+    const auto same = [](double x, double y) { return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, 8) == 0; };
+    for (int i = 0; i < 200000; ++i) {
+        const Point a{coordinate(), coordinate()};
+        const Point d = pick(rng) == 0 ? a : Point{coordinate(), coordinate()};
+        const int kind = pick(rng);
+        const Point b = kind == 0 ? Point{d.x + (d.x - a.x), d.y + (d.y - a.y)}
+                        : kind == 1 ? d  // u == v
+                                    : Point{coordinate(), coordinate()};
+        const Point c{coordinate(), coordinate()};
+        const double eb = detail::control_error(a, b, d), ec = detail::control_error(a, c, d);
+        const double scalar = ec > eb ? ec : eb;
+        ASSERT_TRUE(same(detail::flat_error(a, b, c, d), scalar)) << i;
+    }
 }
