@@ -220,7 +220,8 @@ private:
     bool thin_out(Buffer<Point>& list, Point q) const noexcept {
         const size_t n = list.size();
         if (n < 3) return false;
-        if ((outside_code(list[n - 2]) & outside_code(list[n - 1]) & outside_code(q)) == 0) return false;
+        const unsigned beyond = outside_code(q);  // most points lie near the Surface: one test decides
+        if (beyond == 0 || (outside_code(list[n - 2]) & outside_code(list[n - 1]) & beyond) == 0) return false;
         list[n - 1] = q;
         return true;
     }
