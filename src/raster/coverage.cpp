@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cstring>
 #include <cmath>
 #include <new>
@@ -225,6 +224,24 @@ void sort_active(ActiveEdge* a, size_t n) noexcept {
 inline int64_t floor_to_int(double x) noexcept {
     const int64_t i = static_cast<int64_t>(x);
     return i - (x < static_cast<double>(i) ? 1 : 0);
+}
+
+// Row y of the Surface from column x, for prefetch hints: the row is not
+// marked as written.
+inline const uint32_t* row_for_hint(const Surface& s, int64_t y, int64_t x) noexcept {
+    return s.pixels + static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x);
+}
+
+// Rows y0..y1 painted in order, each while the pixels of the row kAhead
+// below it load: prefetch(y) before paint(y - kAhead).
+template <class Prefetch, class Paint>
+void paint_rows_ahead(int64_t y0, int64_t y1, Prefetch&& prefetch, Paint&& paint) noexcept {
+    constexpr int64_t kAhead = 16;
+    for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch(y);
+    for (int64_t y = y0; y <= y1; ++y) {
+        if (y + kAhead <= y1) prefetch(y + kAhead);
+        paint(y);
+    }
 }
 
 // The sub-scanlines s0..s1 of the fill that an edge crosses (the sample
@@ -578,11 +595,8 @@ private:
                 *out = crossing_of(a, static_cast<double>(k) + 0.5, lo_, hi_, base_);
         }
         if (s_lo > s_hi) return Error::None;
-        const int64_t y0 = s_lo >> 2, y1 = s_hi >> 2;
-        constexpr int64_t kAhead = 16;  // rows whose pixels load while earlier rows are painted
-        for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch_row(x, y, s_lo, s_hi);
-        for (int64_t y = y0; y <= y1; ++y) {
-            if (y + kAhead <= y1) prefetch_row(x, y + kAhead, s_lo, s_hi);
+        const auto prefetch = [&](int64_t y) { prefetch_row(x, y, s_lo, s_hi); };
+        paint_rows_ahead(s_lo >> 2, s_hi >> 2, prefetch, [&](int64_t y) {
             RowSpans spans;
             const int64_t last = std::min(4 * y + 3, s_hi);
             for (int64_t k = std::max(4 * y, s_lo); k <= last; ++k) {
@@ -593,7 +607,7 @@ private:
                 if (sp < ep) spans.add(sp, ep);
             }
             if (spans.count != 0) paint_spans(y, spans);
-        }
+        });
         return Error::None;
     }
 
@@ -680,8 +694,7 @@ private:
             right_lo = std::min(right_lo, b);
             right_hi = std::max(right_hi, b);
         }
-        const uint32_t* row = job_.surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(job_.surface.width) +
-                              job_.box_start;
+        const uint32_t* row = row_for_hint(job_.surface, y, job_.box_start);
         prefetch_pixels(row, left_lo, left_hi);
         prefetch_pixels(row, right_lo, right_hi);
     }
@@ -700,11 +713,8 @@ private:
     // the row with the fill's coverage colours.
     void emit_cells(int64_t y) noexcept {
         if (cells_.empty()) return;
-        const uint64_t width = static_cast<uint64_t>(job_.box_width);
-        Surface& surface = job_.surface;
-        uint32_t* row = surface.row(static_cast<int32_t>(y)) + job_.box_start;
-        const int64_t room = surface.width - job_.box_start;
-        const uint64_t limit = static_cast<int64_t>(width) < room ? width : static_cast<uint64_t>(room);
+        uint32_t* row = job_.surface.row(static_cast<int32_t>(y)) + job_.box_start;
+        const uint64_t limit = row_limit();
         int8_t* change = cells_.change;
         int coverage = 0;  // from run_start on
         uint64_t run_start = 0;
@@ -823,14 +833,10 @@ public:
     }
 
     void paint(int64_t s0, int64_t s1) noexcept {
-        const int64_t y0 = s0 >> 2, y1 = s1 >> 2;
-        constexpr int64_t kAhead = 16;  // rows whose pixels load while earlier rows are painted
-        for (int64_t y = y0; y < y0 + kAhead && y <= y1; ++y) prefetch(y);
-        for (int64_t y = y0; y <= y1; ++y) {
-            if (y + kAhead <= y1) prefetch(y + kAhead);
+        paint_rows_ahead(s0 >> 2, s1 >> 2, [this](int64_t y) { prefetch(y); }, [&](int64_t y) {
             const int64_t n = std::min(4 * y + 3, s1) - std::max(4 * y, s0) + 1;
             paint_row(y, static_cast<unsigned>(n));
-        }
+        });
     }
 
 private:
@@ -846,7 +852,7 @@ private:
 
     // A row covered on all its sub-scanlines and wholly on the Surface: what
     // run() paints, with the two edge pixels blended here in colours worked
-    // out once per box, and an opaque middle stored.
+    // out once per box, and a short opaque middle stored.
     void paint_full_row(uint32_t* row, int64_t first, int64_t last) noexcept {
         if (!edge_colours_) {
             left_ = colours_.at(4 * static_cast<unsigned>(4 * (first + 1) - sp_));
@@ -855,7 +861,7 @@ private:
         }
         row[first] = over_pixel(row[first], left_, surface_.format);
         const size_t middle = static_cast<size_t>(last - first - 1);
-        if (colours_.opaque && middle < kShortRun) {
+        if (colours_.opaque && middle < kShortRun) {  // a few stores, without fill_pixels' alignment steps
             const uint32_t value = rgba_to_format(colours_.source, surface_.format);
             for (size_t i = 0; i < middle; ++i) row[first + 1 + i] = value;
         } else if (middle != 0) {
@@ -871,8 +877,7 @@ private:
     }
 
     void prefetch(int64_t y) const noexcept {
-        const uint32_t* row =
-            surface_.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface_.width) + box_.box_start;
+        const uint32_t* row = row_for_hint(surface_, y, box_.box_start);
         __builtin_prefetch(row + (sp_ >> 2), 1);
         __builtin_prefetch(row + ((ep_ - 1) >> 2), 1);
     }

@@ -76,6 +76,17 @@ private:
     const Transform& t_;
 };
 
+// The corners of a rectangle or square in its own space, in outline order.
+struct RectangleCorners {
+    double w, h;
+    double x(int i) const noexcept { return i == 0 || i == 3 ? -w / 2 : w / 2; }
+    double y(int i) const noexcept { return i < 2 ? -h / 2 : h / 2; }
+};
+
+RectangleCorners rectangle_corners(const ShapeGeometry& g) noexcept {
+    return RectangleCorners{g.params[0], g.tag == VOKRI_SHAPE_SQUARE ? g.params[0] : g.params[1]};
+}
+
 Error build_path(const ShapeGeometry& g, Path& path) noexcept {
     PathBuilder b(path, g.transform);
     const double* p = g.params;
@@ -93,11 +104,9 @@ Error build_path(const ShapeGeometry& g, Path& path) noexcept {
         }
         case VOKRI_SHAPE_RECTANGLE:
         case VOKRI_SHAPE_SQUARE: {
-            double w = p[0], h = g.tag == VOKRI_SHAPE_SQUARE ? p[0] : p[1];
-            VOKRI_TRY(b.move_to(-w / 2, -h / 2));
-            VOKRI_TRY(b.line_to(w / 2, -h / 2));
-            VOKRI_TRY(b.line_to(w / 2, h / 2));
-            VOKRI_TRY(b.line_to(-w / 2, h / 2));
+            const RectangleCorners r = rectangle_corners(g);
+            VOKRI_TRY(b.move_to(r.x(0), r.y(0)));
+            for (int i = 1; i < 4; ++i) VOKRI_TRY(b.line_to(r.x(i), r.y(i)));
             return b.close_path();
         }
         case VOKRI_SHAPE_CIRCLE:
@@ -248,16 +257,16 @@ Error build_shape_geometry(const ShapeRecord& rec, Allocator& alloc, ShapeGeomet
 namespace {
 
 // An unstroked rectangle or square whose device outline is axis-aligned,
-// filled without building its Path: the corners are worked out as build_path
-// and the Path work them out. False, with nothing painted, for anything else.
+// filled without building its Path: the corners go through the transforms
+// that PathBuilder and the Path apply. False, with nothing painted, for
+// anything else.
 bool fill_rectangle(DrawContext& ctx, const ShapeGeometry& g) noexcept {
     if ((g.tag != VOKRI_SHAPE_RECTANGLE && g.tag != VOKRI_SHAPE_SQUARE) || g.has_stroke || !g.has_fill) return false;
-    const double w = g.params[0], h = g.tag == VOKRI_SHAPE_SQUARE ? g.params[0] : g.params[1];
-    const double shape[4][2] = {{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}};
+    const RectangleCorners r = rectangle_corners(g);
     Point c[4];
     for (int i = 0; i < 4; ++i) {
         double ux, uy;
-        g.transform.apply(shape[i][0], shape[i][1], ux, uy);
+        g.transform.apply(r.x(i), r.y(i), ux, uy);
         c[i] = ctx.path.to_device(ux, uy);
     }
     ctx.set_source_pixel(premultiply_rgba(g.fill_color));
