@@ -23,7 +23,7 @@ constexpr int kW = 1920, kH = 1080;
 constexpr size_t kN = size_t(kW) * kH;
 constexpr double kScale = 1.0;  // user units are pixels, y up, origin at the centre
 
-struct Frame : vokri_tool::SceneArrays {
+struct Frame : vokri_scenefile::SceneArrays {
     int render(uint32_t* px) const { return rgb0(kW, kH, kScale, px, kN); }
 };
 

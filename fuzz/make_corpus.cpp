@@ -39,14 +39,14 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
 // same framing. Lists beyond the fuzzer's caps are cut when it reads them.
 bool write_scene_file(const char* dir, const char* file) {
     try {
-        vokri_tool::Scene sc = vokri_tool::load_scene_file(file);
+        vokri_scenefile::Scene sc = vokri_scenefile::load_scene_file(file);
         double k = std::min(1.0, 256.0 / std::max(sc.width, sc.height));
         vt::Sample s;
         s.width = std::max(1, int32_t(sc.width * k));
         s.height = std::max(1, int32_t(sc.height * k));
         s.scale = sc.scale * k;
         s.probe_x = uint32_t(s.width / 2), s.probe_y = uint32_t(s.height / 2);
-        static_cast<vokri_tool::SceneArrays&>(s.scene) = sc;
+        static_cast<vokri_scenefile::SceneArrays&>(s.scene) = sc;
         std::string name = std::filesystem::path(file).stem().string();
         return write_file(std::string(dir) + "/scene-" + name + ".bin", encode(s));
     } catch (const std::exception& e) {

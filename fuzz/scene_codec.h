@@ -49,7 +49,7 @@ inline uint32_t cap(uint32_t v, uint32_t limit) { return v < limit ? v : limit; 
 
 inline size_t batch_stride(uint32_t mode) { return mode == VOKRI_BATCH_CIRCLES ? 3 : 4; }
 
-struct Call : vokri_tool::SceneArrays {
+struct Call : vokri_scenefile::SceneArrays {
     int32_t width = 1, height = 1;
     double scale = 1;
     uint32_t probe_x = 0, probe_y = 0;
@@ -358,7 +358,7 @@ struct Canvas {
     uint32_t probe_x, probe_y;
 };
 
-inline std::vector<uint8_t> encode(const Canvas& c, const vokri_tool::SceneArrays& s) {
+inline std::vector<uint8_t> encode(const Canvas& c, const vokri_scenefile::SceneArrays& s) {
     Writer w;
     w.u8(uint8_t(c.width - 1));
     w.u8(uint8_t(c.height - 1));

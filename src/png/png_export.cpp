@@ -7,7 +7,7 @@
 namespace vokri {
 
 Error render_frame_png(const char* path, size_t path_len, uint32_t width, uint32_t height, double scale,
-                       const Scene& scene) noexcept {
+                       const Scene& scene, uint32_t* failed_item) noexcept {
     if (width == 0) return Error::InvalidWidth;
     if (height == 0) return Error::InvalidHeight;
     size_t count;
@@ -18,7 +18,7 @@ Error render_frame_png(const char* path, size_t path_len, uint32_t width, uint32
     fill_pixels(pixels.data(), count, kRgb0Background);
     Surface surface = Surface::wrap(pixels.data(), static_cast<int32_t>(width), static_cast<int32_t>(height), rgbx32);
     if (!valid_scale(scale)) return Error::InvalidUnitSize;
-    VOKRI_TRY(draw_scene_items(scene, scale, surface));
+    VOKRI_TRY(draw_scene_items(scene, scale, surface, failed_item));
     // The file is created only after every item drew.
     OutputFile file;
     VOKRI_TRY(file.open(path, path_len));

@@ -10,7 +10,8 @@
 
 namespace vokri {
 
+// On an item's error, its index goes to `failed_item` (when not null).
 [[nodiscard]] Error render_frame_png(const char* path, size_t path_len, uint32_t width, uint32_t height,
-                                     double scale, const Scene& scene) noexcept;
+                                     double scale, const Scene& scene, uint32_t* failed_item = nullptr) noexcept;
 
 }  // namespace vokri

@@ -8,7 +8,7 @@
 
 namespace vokri {
 
-Error draw_scene_items(const Scene& scene, double scale, Surface& target) noexcept {
+Error draw_scene_items(const Scene& scene, double scale, Surface& target, uint32_t* failed_item) noexcept {
     Allocator alloc;
     DrawContext ctx(alloc, target);
     FrameView view = FrameView::for_canvas(scale, static_cast<uint32_t>(target.width),
@@ -16,14 +16,17 @@ Error draw_scene_items(const Scene& scene, double scale, Surface& target) noexce
     Error err = Error::None;
     for (uint32_t i = 0; i < scene.item_count; ++i) {
         err = draw_item(ctx, view, scene.items[i], scene, target);
-        if (err != Error::None) break;
+        if (err != Error::None) {
+            if (failed_item) *failed_item = i;
+            break;
+        }
     }
     ctx.release();
     return err;
 }
 
 Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double scale,
-                   const Scene& scene, uint32_t* pixels, size_t pixel_count) noexcept {
+                   const Scene& scene, uint32_t* pixels, size_t pixel_count, uint32_t* failed_item) noexcept {
     size_t count;
     if (!checked_mul(width, height, count) || pixel_count < count) return Error::OutputBufferTooSmall;
     if (width > INT32_MAX || height > INT32_MAX) return Error::OutputBufferTooSmall;
@@ -41,7 +44,7 @@ Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double
         std::fill(marks.begin(), marks.end(), uint8_t{0});
         target.row_marks = marks.data();
     }
-    VOKRI_TRY(draw_scene_items(scene, scale, target));
+    VOKRI_TRY(draw_scene_items(scene, scale, target, failed_item));
     if (rgba)
         for (uint32_t y = 0; y < height; ++y)
             if (marks[y]) demultiply_pixels(pixels + static_cast<size_t>(y) * width, width);

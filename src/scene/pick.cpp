@@ -24,7 +24,7 @@ PickResult pick(uint32_t width, uint32_t height, double scale, const Scene& scen
     for (uint32_t i = scene.item_count; i-- > 0;) {
         probe = 0;
         DrawContext ctx(alloc, target);
-        if (Error err = draw_item(ctx, view, scene.items[i], scene, target); err != Error::None) return {0, err};
+        if (Error err = draw_item(ctx, view, scene.items[i], scene, target); err != Error::None) return {0, err, i};
         if (probe >= 0x01000000u) return {ids[i], Error::None};
     }
     return {};

@@ -11,6 +11,7 @@ namespace vokri {
 struct PickResult {
     int32_t id = 0;
     Error error = Error::None;
+    uint32_t failed_item = UINT32_MAX;  // the item whose error `error` is, if any
 };
 
 // Draws the items from the top down, each alone onto a transparent rgba32

@@ -115,7 +115,7 @@ TEST(Limits, HugeCanvasWithTooSmallBufferIsAnArgumentError) {
 // Draws `record` once from a one-record array and once as record 2^32 - 2 of
 // an array of 2^32 - 1 records: both must give the same result.
 template <class T>
-void expect_far_record_like_near(uint32_t kind, const T& record, std::vector<T> vokri_tool::SceneArrays::*array) {
+void expect_far_record_like_near(uint32_t kind, const T& record, std::vector<T> vokri_scenefile::SceneArrays::*array) {
     TestScene near;
     (near.*array).push_back(record);
     near.add_item(kind, 0, 1);

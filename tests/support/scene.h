@@ -11,7 +11,7 @@
 
 namespace vt {
 
-struct TestScene : vokri_tool::SceneArrays {
+struct TestScene : vokri_scenefile::SceneArrays {
 
     // Appends a record and a DrawItem naming it; returns the record index.
     uint32_t add(const VokriShapeRecord& r, int32_t id = 0);

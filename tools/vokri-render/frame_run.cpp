@@ -1,11 +1,13 @@
 #include "frame_run.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -13,13 +15,9 @@
 #include <vector>
 
 #include "exit_codes.h"
-#include "failing_item.h"
+#include "handles.h"
 #include "interrupt.h"
-#include "output_file.h"
-#include "png_write.h"
 #include "progress.h"
-#include "video_encoder.h"
-#include "vokri_core.h"
 #include "worker_pool.h"
 
 namespace vokri_tool {
@@ -31,98 +29,63 @@ constexpr int kCancelled = -1;
 struct FrameResult {
     int64_t frame = 0;
     int status = 0;  // 0, kCancelled or an exit code
-    int32_t library_rc = 0;
     std::string message;
-    std::unique_ptr<OutputFile> file;  // frame files
-    std::vector<uint32_t> pixels;      // video frames
+    std::vector<uint32_t> pixels;  // frames kept in memory
+    std::string staged;            // PNG frames for standard output: the file to copy
 };
 
-bool uses_rgba(PixelFormat f) { return f == PixelFormat::png_alpha || f == PixelFormat::raw_rgba; }
+bool uses_rgba(int32_t mode) { return mode == VOKRI_SCENEFILE_PNG_ALPHA || mode == VOKRI_SCENEFILE_RGBA0; }
 
-int32_t render_pixels(const Scene& scene, bool rgba, std::vector<uint32_t>& pixels, std::optional<uint32_t> n = {}) {
-    pixels.resize(static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height));
-    return rgba ? scene.rgba0(scene.width, scene.height, scene.scale, pixels.data(), pixels.size(), n)
-                : scene.rgb0(scene.width, scene.height, scene.scale, pixels.data(), pixels.size(), n);
+// Copies `path` to standard output and removes it.
+bool copy_to_stdout(const std::string& path) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    bool ok = in != nullptr;
+    std::vector<char> buf(1 << 16);
+    while (ok)
+        if (const size_t n = std::fread(buf.data(), 1, buf.size(), in); n == 0) break;
+        else ok = std::fwrite(buf.data(), 1, n, stdout) == n;
+    if (in) ok = !std::ferror(in) && std::fclose(in) == 0 && ok;
+    ::unlink(path.c_str());
+    return std::fflush(stdout) == 0 && ok;
 }
 
-bool write_raw(const std::string& path, const std::vector<uint32_t>& pixels, std::string& error) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(pixels.data(), sizeof(uint32_t), pixels.size(), f) == pixels.size();
-    if (f) ok = std::fclose(f) == 0 && ok;
-    if (!ok) error = "cannot write " + path + ": " + std::strerror(errno);
-    return ok;
-}
-
-const char* export_name(PixelFormat f) {
-    switch (f) {
-    case PixelFormat::png: return "vokri_render_scene_frame";
-    case PixelFormat::raw_rgb: return "vokri_render_scene_rgb0";
-    default: return "vokri_render_scene_rgba0";
-    }
+std::string staging_path(int64_t k) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/vokri-render-" + std::to_string(::getpid()) + "-" +
+           std::to_string(k) + ".png";
 }
 
 class FrameRun {
 public:
-    FrameRun(const SceneDocument& document, const RunSettings& settings) : doc_(document), s_(settings) {}
+    FrameRun(const VokriSceneDocument& document, const RunSettings& settings) : doc_(document), s_(settings) {}
     int run();
 
 private:
-    std::string frame_prefix(int64_t k) const {
-        return s_.animated ? "frame " + std::to_string(k) + ": " : std::string();
-    }
     int fail(int code, const std::string& message) {
         progress_->clear();
         std::fprintf(stderr, "vokri-render: %s\n", message.c_str());
         return code;
     }
-    int check_output();
+    int open_video();
     FrameResult render(int64_t k) const;
-    void render_into(const Scene& scene, FrameResult& r) const;
     int deliver(FrameResult& r);
-    int report(const FrameResult& r);
     // Frames that go to a video or, as raw pixels, to standard output are
-    // kept in memory until their turn; others go through files.
-    bool in_memory() const {
-        return !s_.video.empty() || (s_.format != PixelFormat::png && s_.format != PixelFormat::png_alpha &&
-                                     s_.pattern.path(0) == "-");
-    }
+    // kept in memory until their turn; PNG frames for standard output wait
+    // in a file of their own; others are written as files by the workers.
+    bool in_memory() const { return !s_.video.empty() || (to_stdout() && !is_png()); }
+    bool to_stdout() const { return s_.video.empty() && s_.pattern.path(0) == "-"; }
+    bool is_png() const { return s_.mode == VOKRI_SCENEFILE_PNG || s_.mode == VOKRI_SCENEFILE_PNG_ALPHA; }
     bool already_there(int64_t k) const {
         struct stat st {};
         return s_.resume && ::stat(s_.pattern.path(k).c_str(), &st) == 0;
     }
 
-    const SceneDocument& doc_;
+    const VokriSceneDocument& doc_;
     const RunSettings& s_;
     std::unique_ptr<Progress> progress_;
-    std::unique_ptr<OutputFile> video_file_;
-    VideoEncoder encoder_;
+    Video video_;
     std::atomic<bool> cancel_{false};
 };
-
-void FrameRun::render_into(const Scene& scene, FrameResult& r) const {
-    if (in_memory()) {
-        r.library_rc = render_pixels(scene, uses_rgba(s_.format), r.pixels);
-        return;
-    }
-    r.file = std::make_unique<OutputFile>(s_.pattern.path(r.frame));
-    if (!r.file->open(r.message)) {
-        r.status = kExitOutput;
-        return;
-    }
-    const std::string& temp = r.file->temp_path();
-    if (s_.format == PixelFormat::png) {
-        r.library_rc = scene.frame(temp.c_str(), scene.width, scene.height, scene.scale);
-        return;
-    }
-    std::vector<uint32_t> pixels;
-    r.library_rc = render_pixels(scene, uses_rgba(s_.format), pixels);
-    if (r.library_rc != VOKRI_OK) return;
-    const bool ok = s_.format == PixelFormat::png_alpha
-                        ? write_png_rgba(temp, static_cast<uint32_t>(scene.width),
-                                         static_cast<uint32_t>(scene.height), pixels.data(), r.message)
-                        : write_raw(temp, pixels, r.message);
-    if (!ok) r.status = kExitOutput;
-}
 
 FrameResult FrameRun::render(int64_t k) const {
     FrameResult r;
@@ -131,93 +94,80 @@ FrameResult FrameRun::render(int64_t k) const {
         r.status = kCancelled;
         return r;
     }
-    try {
-        const Scene scene = doc_.frame(k);
-        render_into(scene, r);
-    } catch (const SceneError& e) {
-        r.status = kExitScene;
-        r.message = e.what();
-    } catch (const std::bad_alloc&) {
-        r.status = kExitOutput;
-        r.message = "out of memory";
+    VokriSceneFileError* error = nullptr;
+    const Frame frame(vokri_scenefile_frame(&doc_, k, &error));
+    int status = frame ? 0 : VOKRI_SCENEFILE_BAD_SCENE;
+    if (frame) {
+        const VokriSceneRecords* records = vokri_scenefile_frame_records(frame.get());
+        const int64_t number = vokri_scenefile_frame_number(frame.get());
+        if (in_memory()) {
+            r.pixels.resize(static_cast<size_t>(records->width) * static_cast<size_t>(records->height));
+            status = vokri_scenefile_render(records, uses_rgba(s_.mode) ? VOKRI_SCENEFILE_RGBA0 : VOKRI_SCENEFILE_RGB0,
+                                            number, r.pixels.data(), r.pixels.size(), &error);
+        } else {
+            const std::string path = to_stdout() ? staging_path(k) : s_.pattern.path(k);
+            status = vokri_scenefile_render_file(records, s_.mode, number, path.c_str(), &error);
+            if (to_stdout()) r.staged = path;
+        }
     }
-    if (r.status == 0 && r.library_rc != VOKRI_OK)
-        r.status = r.library_rc == VOKRI_ERROR ? kExitLibraryError : kExitRejected;
+    if (status != 0) {
+        const Fault f = take_fault(status, error);
+        r.status = f.status;
+        r.message = f.text;
+    }
     return r;
 }
 
 int FrameRun::deliver(FrameResult& r) {
-    std::string error;
-    if (r.file) {
-        if (!r.file->commit(error)) return fail(kExitOutput, error);
-    } else if (s_.video.empty()) {
+    VokriSceneFileError* error = nullptr;
+    if (!r.staged.empty()) {
+        if (!copy_to_stdout(r.staged))
+            return fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
+    } else if (to_stdout()) {
         if (std::fwrite(r.pixels.data(), sizeof(uint32_t), r.pixels.size(), stdout) != r.pixels.size() ||
             std::fflush(stdout) != 0)
             return fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
-    } else if (!encoder_.write_frame(r.pixels.data(), r.pixels.size() * sizeof(uint32_t), error)) {
-        if (interrupt_signal() != 0) return 0;  // reported as an interrupt
-        return fail(kExitOutput, frame_prefix(r.frame) + error);
+    } else if (video_) {
+        if (const int status = vokri_scenefile_video_write(video_.get(), r.pixels.data(), r.pixels.size(), &error);
+            status != 0) {
+            const Fault f = take_fault(status, error);
+            if (interrupt_signal() != 0) return 0;  // reported as an interrupt
+            return fail(f.status, f.text);
+        }
     }
     progress_->frame_done();
     return 0;
 }
 
-// A failed frame, after every other frame in flight has ended: the
-// library's own line is already on standard error; this names the frame and
-// the item (found by rendering shorter item lists, alone).
-int FrameRun::report(const FrameResult& r) {
-    progress_->clear();
-    if (r.status != kExitLibraryError && r.status != kExitRejected)
-        return fail(r.status, frame_prefix(r.frame) + r.message);
-    if (r.status == kExitRejected)
-        return fail(kExitRejected, frame_prefix(r.frame) + export_name(s_.format) +
-                                       " rejected the arguments (return code " + std::to_string(r.library_rc) +
-                                       ")");
-    const Scene scene = doc_.frame(r.frame);
-    std::vector<uint32_t> pixels;
-    const bool rgba = uses_rgba(s_.format);
-    const bool named = report_failing_item(
-        scene, [&](uint32_t n) { return render_pixels(scene, rgba, pixels, n); }, frame_prefix(r.frame));
-    if (!named && s_.animated)
-        std::fprintf(stderr, "vokri-render: the error came from frame %lld\n", static_cast<long long>(r.frame));
-    return kExitLibraryError;
-}
-
-// Before the first frame: a folder that is missing or cannot be written
+// Before the first frame: ffmpeg missing or a video that cannot be created
 // shows now, not after the first render.
-int FrameRun::check_output() {
-    std::string error;
-    if (!s_.video.empty()) {
-        const std::string ffmpeg = find_ffmpeg();
-        if (ffmpeg.empty())
-            return fail(kExitOutput, "--video needs ffmpeg, which was not found (install it: apt-get install "
-                                     "ffmpeg; or set VOKRI_FFMPEG to its path)");
-        video_file_ = std::make_unique<OutputFile>(s_.video);
-        if (!video_file_->open(error)) return fail(kExitOutput, error);
-        const Animation& a = doc_.animation();
-        const Scene first = doc_.frame(s_.frames.first);
-        VideoSettings v{ffmpeg, video_file_->temp_path(), *video_format_of(s_.video), first.width, first.height,
-                        a.animated ? a.fps : 30.0, uses_rgba(s_.format)};
-        if (!encoder_.start(v, error)) return fail(kExitOutput, error);
-        return 0;
+int FrameRun::open_video() {
+    VokriSceneInfo info{};
+    vokri_scenefile_info(&doc_, &info);
+    VokriSceneFileError* error = nullptr;
+    video_.reset(vokri_scenefile_video_open(s_.video.c_str(), info.width, info.height,
+                                            info.animated ? info.fps : 30.0, uses_rgba(s_.mode) ? 1 : 0, &error));
+    if (!video_) {
+        const Fault f = take_fault(VOKRI_SCENEFILE_OUTPUT_FAILED, error);
+        return fail(f.status, f.text);
     }
-    if (s_.pattern.path(0) == "-") return 0;
-    for (int64_t i = 0; i < s_.frames.count(); ++i)
-        if (!already_there(s_.frames.at(i))) {
-            OutputFile probe(s_.pattern.path(s_.frames.at(i)));
-            if (!probe.open(error)) return fail(kExitOutput, error);
-            break;
-        }
     return 0;
 }
 
 int FrameRun::run() {
     const int64_t total = s_.frames.count();
     int64_t skipped = 0;
-    if (s_.resume)
-        for (int64_t i = 0; i < total; ++i) skipped += already_there(s_.frames.at(i)) ? 1 : 0;
+    if (s_.resume) {
+        for (int64_t i = 0; i < total; ++i) {
+            const int64_t k = s_.frames.at(i);
+            // What a killed run left behind, of this run's own files only.
+            vokri_scenefile_remove_stale_temporaries(s_.pattern.path(k).c_str());
+            skipped += already_there(k) ? 1 : 0;
+        }
+    }
     progress_ = std::make_unique<Progress>(total - skipped, skipped, s_.animated);
-    if (const int rc = check_output(); rc != 0) return rc;
+    if (!s_.video.empty())
+        if (const int rc = open_video(); rc != 0) return rc;
 
     int exit_code = 0;
     std::optional<FrameResult> failed;
@@ -240,12 +190,15 @@ int FrameRun::run() {
             if (interrupt_signal() != 0) stopping = true;
             // Frames that finished are kept even when the run stops, except
             // in a video, which ends at the first fault.
-            const bool keep = r.status == 0 && !(stopping && !s_.video.empty()) && exit_code == 0;
+            const bool keep = r.status == 0 && !(stopping && video_) && exit_code == 0;
             if (keep) {
                 exit_code = deliver(r);
-            } else if (r.status > 0 && exit_code == 0 && interrupt_signal() == 0) {
-                exit_code = r.status;
-                failed = std::move(r);
+            } else {
+                if (!r.staged.empty()) ::unlink(r.staged.c_str());
+                if (r.status > 0 && exit_code == 0 && interrupt_signal() == 0) {
+                    exit_code = r.status;
+                    failed = std::move(r);
+                }
             }
             if (exit_code != 0) stopping = true;
             if (stopping) cancel_ = true;
@@ -258,11 +211,14 @@ int FrameRun::run() {
                                                                  : "");
         return 128 + sig;
     }
-    if (failed) return report(*failed);
+    if (failed) return fail(failed->status, failed->message);
     if (exit_code != 0) return exit_code;
-    if (!s_.video.empty()) {
-        std::string error;
-        if (!encoder_.finish(error) || !video_file_->commit(error)) return fail(kExitOutput, error);
+    if (video_) {
+        VokriSceneFileError* error = nullptr;
+        if (const int status = vokri_scenefile_video_finish(video_.release(), &error); status != 0) {
+            const Fault f = take_fault(status, error);
+            return fail(f.status, f.text);
+        }
     }
     if (s_.animated) progress_->summary();
     return 0;
@@ -270,7 +226,7 @@ int FrameRun::run() {
 
 }  // namespace
 
-int run_frames(const SceneDocument& document, const RunSettings& settings) {
+int run_frames(const VokriSceneDocument& document, const RunSettings& settings) {
     return FrameRun(document, settings).run();
 }
 

@@ -16,18 +16,37 @@ bool parse_count(const std::string& s, int64_t& out) {
 
 }  // namespace
 
-std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t frame_count, std::string& error) {
-    const size_t colon = text.find(':');
+std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t frame_count, std::string& error,
+                                                std::string& note) {
     FrameSelection s{0, frame_count, 1};
-    const std::string a = colon == std::string::npos ? text : text.substr(0, colon);
-    const std::string b = colon == std::string::npos ? "" : text.substr(colon + 1);
-    if (colon == std::string::npos || (!a.empty() && !parse_count(a, s.first)) || (!b.empty() && !parse_count(b, s.end))) {
-        error = "--frames expects A:B (frames A up to, not including, B; either may be left out)";
+    const size_t c1 = text.find(':');
+    const size_t c2 = c1 == std::string::npos ? std::string::npos : text.find(':', c1 + 1);
+    bool ok;
+    if (c1 == std::string::npos) {
+        ok = parse_count(text, s.first);
+        s.end = s.first + 1;
+    } else {
+        const std::string a = text.substr(0, c1);
+        const std::string b = text.substr(c1 + 1, c2 == std::string::npos ? std::string::npos : c2 - c1 - 1);
+        const std::string st = c2 == std::string::npos ? "" : text.substr(c2 + 1);
+        ok = (a.empty() || parse_count(a, s.first)) && (b.empty() || parse_count(b, s.end)) &&
+             (c2 == std::string::npos || (parse_count(st, s.step) && s.step >= 1)) &&
+             (c2 == std::string::npos || st.find(':') == std::string::npos);
+    }
+    if (!ok) {
+        error = "--frames expects K, A:B or A:B:S (frames A up to, not including, B, every S-th; A and B may be "
+                "left out)";
         return std::nullopt;
     }
-    if (s.end > frame_count || s.first >= s.end) {
-        error = "--frames " + text + " selects no frames of the " + std::to_string(frame_count) +
-                " (0:" + std::to_string(frame_count) + ")";
+    if (s.end > frame_count) {
+        if (c1 != std::string::npos && s.first < frame_count)
+            note = "--frames " + text + ": the animation has " + frames_text(frame_count) + ", so the range ends at " +
+                   std::to_string(frame_count);
+        s.end = frame_count;
+    }
+    if (s.first >= s.end) {
+        error = "--frames " + text + " selects no frames of the " + frames_text(frame_count) + " (0 to " +
+                std::to_string(frame_count - 1) + ")";
         return std::nullopt;
     }
     return s;
@@ -80,6 +99,8 @@ std::optional<FramePattern> FramePattern::parse(const std::string& text, std::st
     }
     return p;
 }
+
+std::string frames_text(int64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); }
 
 std::string FramePattern::path(int64_t frame) const {
     if (!has_field_) return before_;

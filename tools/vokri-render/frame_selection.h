@@ -18,9 +18,12 @@ struct FrameSelection {
     int64_t at(int64_t i) const { return first + i * step; }
 };
 
-// "A:B" (half-open, either side may be left out: "10:", ":50") against an
-// animation of `frame_count` frames. nullopt with `error` set when malformed.
-std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t frame_count, std::string& error);
+// "K" (one frame), "A:B" or "A:B:S" (half-open, every S-th frame; A and B
+// may be left out: "10:", ":50", "::2") against an animation of
+// `frame_count` frames. An end beyond the animation is clamped, and `note`
+// says so. nullopt with `error` set when malformed or empty.
+std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t frame_count, std::string& error,
+                                                std::string& note);
 
 // "K/N": keeps the frames whose index is K modulo N.
 struct Shard {
@@ -46,5 +49,8 @@ private:
     int width_ = 0;
     bool has_field_ = false;
 };
+
+// "1 frame", "12 frames".
+std::string frames_text(int64_t n);
 
 }  // namespace vokri_tool

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "frame_selection.h"
+
 namespace vokri_tool {
 
 Progress::Progress(int64_t total, int64_t skipped, bool show)
@@ -35,7 +37,7 @@ void Progress::clear() {
 void Progress::summary() {
     clear();
     const double s = seconds();
-    std::fprintf(stderr, "vokri-render: %lld frames in %.2f s (%.1f frames/s)", static_cast<long long>(done_), s,
+    std::fprintf(stderr, "vokri-render: %s in %.2f s (%.1f frames/s)", frames_text(done_).c_str(), s,
                  s > 0 ? static_cast<double>(done_) / s : 0.0);
     if (skipped_ > 0) std::fprintf(stderr, ", %lld already there", static_cast<long long>(skipped_));
     std::fputc('\n', stderr);

@@ -1,11 +1,11 @@
 // Generated triangle meshes for scene files: cube, UV sphere and torus, with
-// counter-clockwise front faces and outward unit normals.
+// counter-clockwise front faces and outward unit normals; model matrices.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 struct MeshData {
     std::vector<float> positions;  // (x, y, z) per vertex
@@ -28,4 +28,9 @@ MeshData make_uv_sphere(double radius, uint32_t segments, uint32_t rings);
 // 2 * segments * sides triangles.
 MeshData make_torus(double major, double minor, uint32_t segments, uint32_t sides);
 
-}  // namespace vokri_tool
+// The model matrix, row by row, of a translation, a rotation (degrees about
+// x, then y, then z) and a scale: M = T * Rz * Ry * Rx * S, each entry
+// computed in f64 and rounded to f32.
+void compose_model(const double translate[3], const double rotate[3], const double scale[3], float model[16]);
+
+}  // namespace vokri_scenefile

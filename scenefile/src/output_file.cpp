@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 namespace {
 
@@ -86,4 +86,4 @@ bool OutputFile::commit(std::string& error) {
     return true;
 }
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -1,5 +1,5 @@
-// Scene files for vokri-render: a JSON document turned into the records of
-// vokri_core.h, with every buffer the records point to owned by the Scene.
+// Scene files: a JSON document turned into the records of vokri_core.h,
+// with every buffer the records point to owned by the Scene.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +14,12 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "animation.h"
+#include "mesh_gen.h"
 #include "png_read.h"
 #include "scene_arrays.h"
 #include "vokri_core.h"
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 // A fault in a scene file: the JSON path of the offending value (for example
 // "items[3].points[2][1]") and what is wrong with it.
@@ -62,9 +63,14 @@ struct Scene : SceneArrays {
         return slot.data();
     }
 
+    // A decoded image file, shared with the cache and other frames.
+    const uint8_t* share(std::shared_ptr<const Raster> raster) {
+        return rasters_.emplace_back(std::move(raster))->rgba.data();
+    }
+
     size_t owned_buffers() const {
         return doubles_.size() + floats_.size() + u32s_.size() + u8s_.size() + segments_.size() +
-               vector_shapes_.size() + layers_.size();
+               vector_shapes_.size() + layers_.size() + rasters_.size();
     }
 
 private:
@@ -78,6 +84,7 @@ private:
     std::deque<std::vector<VokriCubicSegment>> segments_;
     std::deque<std::vector<VokriVectorShape>> vector_shapes_;
     std::deque<std::vector<VokriMeshLayer>> layers_;
+    std::vector<std::shared_ptr<const Raster>> rasters_;
 };
 
 template <> inline std::deque<std::vector<double>>& Scene::storage<double>() { return doubles_; }
@@ -107,6 +114,10 @@ struct ParseOptions {
     std::shared_ptr<RasterCache> images;
 };
 
+// A generated mesh's description {"type": "cube" | "sphere" | "torus", ...}
+// at `path`, made. Throws SceneError.
+MeshData read_primitive(const nlohmann::json& v, const std::string& path);
+
 // Builds a Scene from a parsed document, with its tracks read at `time`
 // seconds. Throws SceneError.
 Scene build_scene(const nlohmann::json& doc, const ParseOptions& options = {}, double time = 0.0);
@@ -131,6 +142,10 @@ private:
     Animation animation_;
 };
 
+// JSON text as scene files are parsed: nesting limited, duplicate keys
+// refused. Throws SceneError.
+nlohmann::json parse_json_text(const std::string& text);
+
 // Parses JSON text and builds the Scene. Throws SceneError; a syntax error
 // carries the path "(document)" and the parser's position.
 Scene parse_scene_text(const std::string& text, const ParseOptions& options = {});
@@ -138,8 +153,8 @@ Scene parse_scene_text(const std::string& text, const ParseOptions& options = {}
 // Reads and parses a scene file. Throws SceneError.
 Scene load_scene_file(const std::filesystem::path& file, ParseOptions options = {});
 
-// The colour notations of scene files: "#RRGGBBAA", "#RRGGBB" (opaque) or an
-// integer 0xRRGGBBAA. Returns nullopt for anything else.
+// The colour notations of scene files: the strings of parse_colour_text or
+// an integer 0xRRGGBBAA. Returns nullopt for anything else.
 std::optional<uint32_t> parse_colour(const nlohmann::json& value);
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

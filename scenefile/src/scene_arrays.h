@@ -11,7 +11,7 @@
 
 #include "vokri_core.h"
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 // The seven arrays of the struct below, as the exports take them.
 #define VOKRI_ARRAYS_OF_THIS                                                                                   \
@@ -57,4 +57,4 @@ struct SceneArrays {
 
 #undef VOKRI_ARRAYS_OF_THIS
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -13,10 +13,12 @@
 #include <nlohmann/json.hpp>
 
 #include "animation.h"
+#include "colour.h"
+#include "f32.h"
 #include "mesh_gen.h"
 #include "png_read.h"
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 SceneError::SceneError(std::string path, std::string message)
     : std::runtime_error(path.empty() ? message : path + ": " + message), path_(std::move(path)), message_(std::move(message)) {}
@@ -95,13 +97,6 @@ double read_number(const json& v, const std::string& path) {
     expected(path, "a number", v);
 }
 
-// f64 to f32 without undefined behaviour for magnitudes beyond the f32 range.
-float to_f32(double d) {
-    if (std::isnan(d)) return std::numeric_limits<float>::quiet_NaN();
-    if (d > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
-    if (d < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(d);
-}
 
 // An integral number within [lo, hi].
 int64_t read_integer(const json& v, const std::string& path, int64_t lo, int64_t hi) {
@@ -159,8 +154,9 @@ uint32_t read_colour(const json& v, const std::string& path) {
     if (auto c = parse_colour(v)) return *c;
     if (v.is_object()) return colour_track(v, path);
     if (v.is_string())
-        fail(path, "expected a colour \"#RRGGBBAA\" or \"#RRGGBB\", got \"" + v.get<std::string>() + "\"");
-    expected(path, "a colour (\"#RRGGBBAA\", \"#RRGGBB\" or an integer 0xRRGGBBAA)", v);
+        fail(path, "expected a colour (\"#RRGGBBAA\", \"#RRGGBB\", \"#RGB\" or a CSS name), got \"" +
+                       v.get<std::string>() + "\"");
+    expected(path, "a colour (\"#RRGGBBAA\", \"#RRGGBB\", \"#RGB\", a CSS name or an integer 0xRRGGBBAA)", v);
 }
 
 const json& read_array(const json& v, const std::string& path, const char* what = "an array") {
@@ -422,6 +418,19 @@ private:
     VokriMeshLayer mesh_layer(const json& v, const std::string& path);
     void infinite_item(Obj& o, const std::string& kind);
 
+    // Removes the record the current item pushed last.
+    void drop_record() {
+        switch (kind_) {
+        case VOKRI_ITEM_SHAPE: s_.shapes.pop_back(); break;
+        case VOKRI_ITEM_BATCH: s_.batches.pop_back(); break;
+        case VOKRI_ITEM_VECTOR: s_.vectors.pop_back(); break;
+        case VOKRI_ITEM_MORPH: s_.morphs.pop_back(); break;
+        case VOKRI_ITEM_IMAGE: s_.images.pop_back(); break;
+        case VOKRI_ITEM_MESH: s_.meshes.pop_back(); break;
+        default: s_.infinite.pop_back(); break;
+        }
+    }
+
     template <class T>
     uint32_t push(std::vector<T>& records, const T& r, uint32_t kind) {
         if (records.size() >= 0xFFFFFFFFull) fail("items", "too many records");
@@ -673,14 +682,14 @@ void Builder::image_item(Obj& o) {
         if (!raster) fail(o.at("file"), file.string() + ": " + error);
         natural_w = raster->width;
         natural_h = raster->height;
-        pixels = raster->rgba;
-        have_pixels = true;
+        available = raster->rgba.size() / 4;
+        r.pixels = s_.share(raster);
     }
     if (const json* j = o.get("pixels")) {
         pixels = inline_pixels(*j, o.at("pixels"));
+        available = pixels.size() / 4;
         have_pixels = true;
     }
-    available = pixels.size() / 4;
     if (has_file) {
         r.width = o.u32("width", natural_w);
         r.height = o.u32("height", natural_h);
@@ -703,9 +712,8 @@ void Builder::image_item(Obj& o) {
     push(s_.images, r, VOKRI_ITEM_IMAGE);
 }
 
-// Model matrix from translate / rotate (degrees about x, then y, then z) /
-// scale: M = T * Rz * Ry * Rx * S, row by row.
-void compose_model(Obj& o, float model[16]) {
+// The model matrix of a layer's translate, rotate and scale fields.
+void read_model(Obj& o, float model[16]) {
     double t[3] = {0, 0, 0}, rot[3] = {0, 0, 0}, sc[3] = {1, 1, 1};
     o.numbers("translate", t, 3);
     o.numbers("rotate", rot, 3);
@@ -716,32 +724,7 @@ void compose_model(Obj& o, float model[16]) {
             sc[0] = sc[1] = sc[2] = read_number(*j, o.at("scale"));
         }
     }
-    const double d = std::numbers::pi / 180.0;
-    const double cx = std::cos(rot[0] * d), sx = std::sin(rot[0] * d);
-    const double cy = std::cos(rot[1] * d), sy = std::sin(rot[1] * d);
-    const double cz = std::cos(rot[2] * d), sz = std::sin(rot[2] * d);
-    const double rx[3][3] = {{1, 0, 0}, {0, cx, -sx}, {0, sx, cx}};
-    const double ry[3][3] = {{cy, 0, sy}, {0, 1, 0}, {-sy, 0, cy}};
-    const double rz[3][3] = {{cz, -sz, 0}, {sz, cz, 0}, {0, 0, 1}};
-    double a[3][3], m[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            double acc = 0;
-            for (int k = 0; k < 3; ++k) acc += rz[i][k] * ry[k][j];
-            a[i][j] = acc;
-        }
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            double acc = 0;
-            for (int k = 0; k < 3; ++k) acc += a[i][k] * rx[k][j];
-            m[i][j] = acc * sc[j];
-        }
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) model[i * 4 + j] = to_f32(m[i][j]);
-        model[i * 4 + 3] = to_f32(t[i]);
-    }
-    model[12] = model[13] = model[14] = 0.0f;
-    model[15] = 1.0f;
+    compose_model(t, rot, sc, model);
 }
 
 uint32_t divisions(Obj& o, const std::string& key, uint32_t fallback) {
@@ -749,6 +732,40 @@ uint32_t divisions(Obj& o, const std::string& key, uint32_t fallback) {
     if (!j) return fallback;
     return static_cast<uint32_t>(read_integer(*j, o.at(key), 3, kMaxPrimitiveDivisions));
 }
+
+}  // namespace
+
+MeshData read_primitive(const json& v, const std::string& path) {
+    Obj p(v, path);
+    const std::string type = [&] {
+        const json& t = p.required("type");
+        if (!t.is_string()) expected(p.at("type"), "\"cube\", \"sphere\" or \"torus\"", t);
+        return t.get<std::string>();
+    }();
+    MeshData m;
+    if (type == "cube") {
+        m = make_cube(p.number("size", 1.0));
+    } else if (type == "sphere") {
+        const double radius = p.number("radius", 1.0);
+        const uint32_t segments = divisions(p, "segments", 32);
+        const json* rj = p.get("rings");
+        const uint32_t rings =
+            rj ? static_cast<uint32_t>(read_integer(*rj, p.at("rings"), 2, kMaxPrimitiveDivisions)) : 16;
+        m = make_uv_sphere(radius, segments, rings);
+    } else if (type == "torus") {
+        const double major = p.number("major_radius", 1.0);
+        const double minor = p.number("minor_radius", 0.25);
+        const uint32_t segments = divisions(p, "segments", 48);
+        const uint32_t sides = divisions(p, "sides", std::max<uint32_t>(3, segments / 2));
+        m = make_torus(major, minor, segments, sides);
+    } else {
+        fail(p.at("type"), "unknown primitive \"" + type + "\" (expected \"cube\", \"sphere\" or \"torus\")");
+    }
+    p.finish();
+    return m;
+}
+
+namespace {
 
 VokriMeshLayer Builder::mesh_layer(const json& v, const std::string& path) {
     Obj o(v, path);
@@ -759,32 +776,7 @@ VokriMeshLayer Builder::mesh_layer(const json& v, const std::string& path) {
     if (const json* prim = o.get("primitive")) {
         for (const char* key : {"positions", "normals", "indices"})
             if (o.has(key)) fail(o.at(key), "not allowed together with \"primitive\"");
-        Obj p(*prim, o.at("primitive"));
-        const std::string type = [&] {
-            const json& t = p.required("type");
-            if (!t.is_string()) expected(p.at("type"), "\"cube\", \"sphere\" or \"torus\"", t);
-            return t.get<std::string>();
-        }();
-        MeshData m;
-        if (type == "cube") {
-            m = make_cube(p.number("size", 1.0));
-        } else if (type == "sphere") {
-            const double radius = p.number("radius", 1.0);
-            const uint32_t segments = divisions(p, "segments", 32);
-            const json* rj = p.get("rings");
-            const uint32_t rings =
-                rj ? static_cast<uint32_t>(read_integer(*rj, p.at("rings"), 2, kMaxPrimitiveDivisions)) : 16;
-            m = make_uv_sphere(radius, segments, rings);
-        } else if (type == "torus") {
-            const double major = p.number("major_radius", 1.0);
-            const double minor = p.number("minor_radius", 0.25);
-            const uint32_t segments = divisions(p, "segments", 48);
-            const uint32_t sides = divisions(p, "sides", std::max<uint32_t>(3, segments / 2));
-            m = make_torus(major, minor, segments, sides);
-        } else {
-            fail(p.at("type"), "unknown primitive \"" + type + "\" (expected \"cube\", \"sphere\" or \"torus\")");
-        }
-        p.finish();
+        MeshData m = read_primitive(*prim, o.at("primitive"));
         positions = std::move(m.positions);
         normals = std::move(m.normals);
         indices = std::move(m.indices);
@@ -816,7 +808,7 @@ VokriMeshLayer Builder::mesh_layer(const json& v, const std::string& path) {
             if (o.has(key)) fail(o.at(key), "not allowed together with \"model\"");
         o.floats("model", r.model, 16);
     } else {
-        compose_model(o, r.model);
+        read_model(o, r.model);
     }
     r.colour = o.colour("colour", 0xFFFFFFFFu);
     r.opacity = to_f32(o.number("opacity", 1.0));
@@ -922,7 +914,12 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
     }
     const bool visible = visible_now(o);
     o.finish();
-    if (!visible) return;  // read and checked all the same
+    if (!visible) {
+        // Read and checked all the same, but it leaves no record: records
+        // are numbered among the items drawn.
+        if (k.is_string()) drop_record();
+        return;
+    }
     s_.items.push_back(VokriDrawItem{kind_, index_});
     s_.ids.push_back(id);
 }
@@ -1019,21 +1016,7 @@ std::optional<uint32_t> parse_colour(const json& v) {
         return std::nullopt;
     }
     if (!v.is_string()) return std::nullopt;
-    const auto& s = v.get_ref<const std::string&>();
-    if (s.size() != 7 && s.size() != 9) return std::nullopt;
-    if (s[0] != '#') return std::nullopt;
-    uint32_t c = 0;
-    for (size_t i = 1; i < s.size(); ++i) {
-        const char ch = s[i];
-        uint32_t d;
-        if (ch >= '0' && ch <= '9') d = static_cast<uint32_t>(ch - '0');
-        else if (ch >= 'a' && ch <= 'f') d = static_cast<uint32_t>(ch - 'a' + 10);
-        else if (ch >= 'A' && ch <= 'F') d = static_cast<uint32_t>(ch - 'A' + 10);
-        else return std::nullopt;
-        c = c << 4 | d;
-    }
-    if (s.size() == 7) c = c << 8 | 0xFF;
-    return c;
+    return parse_colour_text(v.get_ref<const std::string&>());
 }
 
 Animation read_animation(const json& doc) {
@@ -1104,7 +1087,9 @@ Scene build_scene(const json& doc, const ParseOptions& options, double time) {
 
 namespace {
 
-json parse_document(const std::string& text) {
+}  // namespace
+
+json parse_json_text(const std::string& text) {
     check_nesting(text);
     json doc;
     try {
@@ -1120,6 +1105,8 @@ json parse_document(const std::string& text) {
     }
     return doc;
 }
+
+namespace {
 
 Scene build_checked(const json& doc, const ParseOptions& options, double time) {
     try {
@@ -1154,7 +1141,7 @@ std::string read_scene_text(const std::filesystem::path& file, ParseOptions& opt
 }  // namespace
 
 Scene parse_scene_text(const std::string& text, const ParseOptions& options) {
-    return build_checked(parse_document(text), options, 0.0);
+    return build_checked(parse_json_text(text), options, 0.0);
 }
 
 Scene load_scene_file(const std::filesystem::path& file, ParseOptions options) {
@@ -1164,7 +1151,7 @@ Scene load_scene_file(const std::filesystem::path& file, ParseOptions options) {
 
 SceneDocument SceneDocument::parse(const std::string& text, ParseOptions options) {
     SceneDocument d;
-    d.doc_ = std::make_shared<const json>(parse_document(text));
+    d.doc_ = std::make_shared<const json>(parse_json_text(text));
     d.animation_ = read_animation(*d.doc_);
     if (!options.images) options.images = std::make_shared<RasterCache>();
     d.options_ = std::move(options);
@@ -1178,4 +1165,4 @@ SceneDocument SceneDocument::load(const std::filesystem::path& file, ParseOption
 
 Scene SceneDocument::frame(int64_t k) const { return build_checked(*doc_, options_, animation_.time_of(k)); }
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -8,16 +8,25 @@
 #include <optional>
 #include <string>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
-enum class VideoFormat { mp4, webm, gif };
+enum class VideoFormat { mp4, webm, mov, gif };
 
-// By the file name's extension; nullopt for others.
+// Whether the format keeps an alpha channel.
+inline bool keeps_alpha(VideoFormat f) { return f != VideoFormat::mp4; }
+
+// By the file name's extension, in any case; nullopt for others.
 std::optional<VideoFormat> video_format_of(const std::string& path);
 
 // The ffmpeg to run: $VOKRI_FFMPEG, else "ffmpeg" found on $PATH; empty
 // when there is none.
 std::string find_ffmpeg();
+
+// An executable `name` on $PATH; empty when there is none.
+std::string find_program(const std::string& name);
+
+// The ffprobe that comes with `ffmpeg` (beside it), else one on $PATH.
+std::string find_ffprobe(const std::string& ffmpeg);
 
 struct VideoSettings {
     std::string ffmpeg;
@@ -57,4 +66,4 @@ private:
     int log_ = -1;  // ffmpeg's standard error, kept for the report
 };
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

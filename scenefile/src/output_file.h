@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 class OutputFile {
 public:
@@ -30,4 +30,4 @@ private:
     bool committed_ = false;
 };
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

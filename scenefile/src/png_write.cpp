@@ -2,7 +2,7 @@
 
 #include <png.h>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 bool write_png_rgba(const std::string& path, uint32_t width, uint32_t height, const void* pixels, std::string& error) {
     png_image image{};
@@ -19,4 +19,4 @@ bool write_png_rgba(const std::string& path, uint32_t width, uint32_t height, co
     return true;
 }
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -1,9 +1,11 @@
 #include "mesh_gen.h"
+#include "f32.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 namespace {
 
 void push3(std::vector<float>& v, double x, double y, double z) {
@@ -105,4 +107,33 @@ MeshData make_torus(double major, double minor, uint32_t segments, uint32_t side
     return m;
 }
 
-}  // namespace vokri_tool
+void compose_model(const double t[3], const double rot[3], const double sc[3], float model[16]) {
+    const double d = std::numbers::pi / 180.0;
+    const double cx = std::cos(rot[0] * d), sx = std::sin(rot[0] * d);
+    const double cy = std::cos(rot[1] * d), sy = std::sin(rot[1] * d);
+    const double cz = std::cos(rot[2] * d), sz = std::sin(rot[2] * d);
+    const double rx[3][3] = {{1, 0, 0}, {0, cx, -sx}, {0, sx, cx}};
+    const double ry[3][3] = {{cy, 0, sy}, {0, 1, 0}, {-sy, 0, cy}};
+    const double rz[3][3] = {{cz, -sz, 0}, {sz, cz, 0}, {0, 0, 1}};
+    double a[3][3], m[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double acc = 0;
+            for (int k = 0; k < 3; ++k) acc += rz[i][k] * ry[k][j];
+            a[i][j] = acc;
+        }
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double acc = 0;
+            for (int k = 0; k < 3; ++k) acc += a[i][k] * rx[k][j];
+            m[i][j] = acc * sc[j];
+        }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) model[i * 4 + j] = to_f32(m[i][j]);
+        model[i * 4 + 3] = to_f32(t[i]);
+    }
+    model[12] = model[13] = model[14] = 0.0f;
+    model[15] = 1.0f;
+}
+
+}  // namespace vokri_scenefile

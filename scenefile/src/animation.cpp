@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 TrackPosition locate(const std::vector<double>& times, double t, Ease ease) {
     if (!(t > times.front())) return {0, 0.0};
@@ -30,4 +30,4 @@ uint32_t mix_colour(uint32_t a, uint32_t b, double u) {
     return out;
 }
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -2,7 +2,7 @@
 
 #include <png.h>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 bool read_png_rgba(const std::string& path, int64_t max_pixels, Raster& out, std::string& error) {
     png_image image{};
@@ -48,4 +48,4 @@ std::shared_ptr<const Raster> RasterCache::get(const std::string& path, int64_t 
     return raster;
 }
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 struct Raster {
     uint32_t width = 0;
@@ -36,4 +36,4 @@ private:
     std::map<std::string, std::shared_ptr<const Raster>> rasters_;
 };
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -10,21 +10,23 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 #include <vector>
 
-#include "interrupt.h"
-
 extern char** environ;
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 namespace {
 
 bool ends_with(const std::string& s, const char* suffix) {
     const size_t n = std::strlen(suffix);
-    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
+    return true;
 }
 
 std::string format_double(double d) {
@@ -48,6 +50,12 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& v) {
     case VideoFormat::webm:
         a.insert(a.end(), {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0", "-deadline", "realtime", "-cpu-used",
                            "8", "-row-mt", "1", "-pix_fmt", v.alpha ? "yuva420p" : "yuv420p", "-f", "webm"});
+        break;
+    case VideoFormat::mov:
+        // ProRes 4444, 10-bit, with its alpha plane when the frames have one:
+        // what video editors take for compositing.
+        a.insert(a.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-vendor", "apl0", "-pix_fmt",
+                           v.alpha ? "yuva444p10le" : "yuv444p10le", "-f", "mov"});
         break;
     case VideoFormat::gif:
         a.insert(a.end(), {"-vf", "split[a][b];[a]palettegen[p];[b][p]paletteuse", "-f", "gif"});
@@ -85,21 +93,35 @@ std::string describe_status(int status) {
 std::optional<VideoFormat> video_format_of(const std::string& path) {
     if (ends_with(path, ".mp4")) return VideoFormat::mp4;
     if (ends_with(path, ".webm")) return VideoFormat::webm;
+    if (ends_with(path, ".mov")) return VideoFormat::mov;
     if (ends_with(path, ".gif")) return VideoFormat::gif;
     return std::nullopt;
 }
 
-std::string find_ffmpeg() {
-    if (const char* e = std::getenv("VOKRI_FFMPEG"); e && *e) return ::access(e, X_OK) == 0 ? e : "";
+std::string find_program(const std::string& name) {
     const char* path = std::getenv("PATH");
     std::istringstream dirs(path ? path : "/usr/bin:/bin");
     for (std::string dir; std::getline(dirs, dir, ':');) {
-        const std::string candidate = (dir.empty() ? "." : dir) + "/ffmpeg";
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
     }
     return "";
+}
+
+std::string find_ffmpeg() {
+    if (const char* e = std::getenv("VOKRI_FFMPEG"); e && *e) return ::access(e, X_OK) == 0 ? e : "";
+    return find_program("ffmpeg");
+}
+
+std::string find_ffprobe(const std::string& ffmpeg) {
+    const size_t slash = ffmpeg.rfind('/');
+    if (slash != std::string::npos) {
+        const std::string beside = ffmpeg.substr(0, slash + 1) + "ffprobe";
+        if (::access(beside.c_str(), X_OK) == 0) return beside;
+    }
+    return find_program("ffprobe");
 }
 
 VideoEncoder::~VideoEncoder() { stop(); }
@@ -156,13 +178,7 @@ bool VideoEncoder::write_frame(const void* pixels, size_t bytes, std::string& er
     const auto* p = static_cast<const char*>(pixels);
     while (bytes > 0) {
         const ssize_t n = ::write(pipe_, p, bytes);
-        if (n < 0 && errno == EINTR) {
-            if (interrupt_signal() != 0) {
-                error = "interrupted";
-                return false;
-            }
-            continue;
-        }
+        if (n < 0 && errno == EINTR) continue;  // a signal; the caller decides whether to stop
         if (n < 0) {
             const std::string ended = end_stream();
             error = "ffmpeg stopped reading frames" + (ended.empty() ? std::string() : ": " + ended);
@@ -206,4 +222,4 @@ void VideoEncoder::stop() {
     log_ = -1;
 }
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vokri_tool {
+namespace vokri_scenefile {
 
 // The frame clock: frame k is drawn at time k / fps. A scene without an
 // animation block is one frame at time 0.
@@ -42,4 +42,4 @@ inline double mix(double a, double b, double u) { return (1.0 - u) * a + u * b; 
 // Colours 0xRRGGBBAA, channel by channel in straight alpha, rounded half up.
 uint32_t mix_colour(uint32_t a, uint32_t b, double u);
 
-}  // namespace vokri_tool
+}  // namespace vokri_scenefile

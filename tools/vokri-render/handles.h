@@ -1,0 +1,41 @@
+// The scene library's handles, owned: released when they go out of scope.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "vokri_scenefile.h"
+
+namespace vokri_tool {
+
+struct DocumentDeleter {
+    void operator()(VokriSceneDocument* d) const { vokri_scenefile_close(d); }
+};
+struct FrameDeleter {
+    void operator()(VokriSceneFrame* f) const { vokri_scenefile_frame_free(f); }
+};
+struct VideoDeleter {
+    void operator()(VokriSceneVideo* v) const { vokri_scenefile_video_free(v); }
+};
+struct ErrorDeleter {
+    void operator()(VokriSceneFileError* e) const { vokri_scenefile_error_free(e); }
+};
+
+using Document = std::unique_ptr<VokriSceneDocument, DocumentDeleter>;
+using Frame = std::unique_ptr<VokriSceneFrame, FrameDeleter>;
+using Video = std::unique_ptr<VokriSceneVideo, VideoDeleter>;
+using Error = std::unique_ptr<VokriSceneFileError, ErrorDeleter>;
+
+// A failed call's status and its one-line description.
+struct Fault {
+    int status = 0;
+    std::string text;
+};
+
+// Takes the error of a failed call with `status`.
+inline Fault take_fault(int status, VokriSceneFileError* raw) {
+    const Error e(raw);
+    return Fault{status, e ? e->text : "out of memory"};
+}
+
+}  // namespace vokri_tool
