@@ -16,7 +16,6 @@ import pytest
 
 import vokri
 from conftest import EXAMPLES, RENDER
-from vokri._png import read_png_rgba
 
 ANIMATION = EXAMPLES / "animation.json"
 
@@ -47,7 +46,7 @@ def test_python_reads_tracks_as_the_command_line_does():
     frames = [0, 37, 95, 179]  # every ease between keys, the hold steps, the last key
     for k, pixels in zip(frames, vokri.render_frames(animation, frames)):
         cli = subprocess.run([RENDER, "--rgb", "--frames", f"{k}:{k + 1}", ANIMATION, "-"], capture_output=True)
-        assert pixels.tobytes() == cli.stdout
+        assert pixels.tobytes() == np.frombuffer(cli.stdout, np.uint8).reshape(pixels.shape[:2] + (4,))[..., :3].tobytes()
 
 
 def test_jobs_and_shards_give_the_bytes_of_one_serial_run(tmp_path):
@@ -86,8 +85,10 @@ def test_alpha_frames_are_the_straight_alpha_pixels(tmp_path):
     scene = small(tmp_path, frames=2)
     assert run("--alpha", scene, tmp_path / "a_%d.png").returncode == 0
     for k, pixels in enumerate(vokri.render_frames(vokri.load_animation(scene), mode="rgba")):
-        w, h, png = read_png_rgba(tmp_path / f"a_{k}.png", 1 << 20)
-        assert (w, h) == (160, 90) and np.array_equal(png.reshape(90, 160, 4), pixels)
+        png = vokri.read_png(tmp_path / f"a_{k}.png")
+        assert png.shape == (90, 160, 4) and np.array_equal(png, pixels)
+    written = list(vokri.render_frames(vokri.load_animation(scene), mode="rgba", out=str(tmp_path / "py" / "a_%d.png")))
+    assert [open(p, "rb").read() for p in written] == [(tmp_path / f"a_{k}.png").read_bytes() for k in range(2)]
 
 
 def test_video_through_ffmpeg(tmp_path):
@@ -99,7 +100,7 @@ def test_video_through_ffmpeg(tmp_path):
     assert probe.stdout.strip() == "160,90,12"
     env = dict(os.environ, VOKRI_FFMPEG=str(tmp_path / "missing"))
     r = run("--video", tmp_path / "w.mp4", scene, env=env)
-    assert r.returncode == 5 and "--video needs ffmpeg" in r.stderr
+    assert r.returncode == 5 and "writing a video needs ffmpeg" in r.stderr
     failing = tmp_path / "ffmpeg"  # reads two frames' worth, complains, fails
     failing.write_text("#!/bin/sh\nhead -c 100000 >/dev/null\necho 'first complaint' >&2\n"
                        "echo 'Conversion failed!' >&2\nexit 3\n")
@@ -131,11 +132,13 @@ def test_bad_tracks_are_refused_with_their_path(tmp_path, track, path):
 
 def test_outputs_are_checked_before_the_first_frame(tmp_path):
     scene = small(tmp_path, frames=3)
-    r = run(scene, tmp_path / "missing" / "f_%d.png")
-    assert r.returncode == 5 and "missing/" in r.stderr and "No such file or directory" in r.stderr
     r = run(scene, tmp_path / "one.png")
     assert r.returncode == 2 and "no frame-number field" in r.stderr
+    r = run(scene, tmp_path / "f_%d.jpg")
+    assert r.returncode == 2 and "writes PNG files (.png)" in r.stderr
     assert sorted(os.listdir(tmp_path)) == ["small.json", "vokri-badge.png"]
+    r = run(scene, tmp_path / "made" / "f_%d.png")  # a missing folder is made
+    assert r.returncode == 0 and sorted(os.listdir(tmp_path / "made")) == ["f_0.png", "f_1.png", "f_2.png"]
 
 
 def test_a_failing_frame_names_the_frame_and_the_item(tmp_path):

@@ -1,56 +1,84 @@
-"""Loading libvokri_core and declaring its five functions."""
+"""Loading libvokri_scenefile and declaring its functions. The scene library
+carries the renderer; everything the package does not build itself (scene
+files, tracks, meshes, colours, rendering, frame files, video) is its."""
 import ctypes as C
 import os
 from pathlib import Path
 
 from . import _records as R
 
-_SONAME = "libvokri_core.so.3"
+_SONAME = "libvokri_scenefile.so.1"
 
 
 def _candidates():
-    env = os.environ.get("VOKRI_CORE_LIBRARY")
+    """Where the library may be, in order: $VOKRI_SCENEFILE_LIBRARY, inside
+    the package (pip install puts it there), the system loader."""
+    env = os.environ.get("VOKRI_SCENEFILE_LIBRARY")
     if env:
         yield env
-        return
     here = Path(__file__).resolve().parent
-    for name in (_SONAME, "libvokri_core.so"):
-        if (here / name).exists():
-            yield str(here / name)
-    yield _SONAME  # the system loader: an installed library
+    yield str(here / _SONAME)
+    yield _SONAME
 
 
 def _load():
-    errors = []
+    tried = []
     for path in _candidates():
         try:
-            return C.CDLL(path)
+            lib = C.CDLL(path)
         except OSError as e:
-            errors.append(f"{path}: {e}")
-    raise ImportError("vokri: cannot load the vokri_core library; install it (cmake --install), put it next to "
-                      "the package, or set VOKRI_CORE_LIBRARY to its path. Tried: " + "; ".join(errors))
+            tried.append(f"{path} ({e})")
+            continue
+        lib.vokri_scenefile_abi_version.restype = C.c_uint32
+        if lib.vokri_scenefile_abi_version() == R.SCENEFILE_ABI_VERSION:
+            return lib
+        tried.append(f"{path} (ABI {lib.vokri_scenefile_abi_version()}, this package needs "
+                     f"{R.SCENEFILE_ABI_VERSION})")
+    raise ImportError("vokri: cannot load the scene library libvokri_scenefile; `pip install ./python` builds it "
+                      "into the package, or set VOKRI_SCENEFILE_LIBRARY to its path. Looked in: " + "; ".join(tried))
 
 
 lib = _load()
 
-_SCENE = [C.POINTER(R.ShapeRecord), C.c_uint32, C.POINTER(R.BatchRecord), C.c_uint32,
-          C.POINTER(R.VectorRecord), C.c_uint32, C.POINTER(R.ImageRecord), C.c_uint32,
-          C.POINTER(R.InfiniteGeometryRecord), C.c_uint32, C.POINTER(R.MeshRecord), C.c_uint32,
-          C.POINTER(R.MorphRecord), C.c_uint32]
-_CANVAS = [C.c_int32, C.c_int32, C.c_double]
+_ERROR = C.POINTER(C.POINTER(R.SceneFileErrorRecord))
+_RECORDS = C.POINTER(R.SceneRecords)
 
-lib.vokri_abi_version.restype = C.c_uint32
-lib.vokri_abi_version.argtypes = []
-for _name in ("vokri_render_scene_rgba0", "vokri_render_scene_rgb0"):
-    _f = getattr(lib, _name)
-    _f.restype = C.c_int32
-    _f.argtypes = _CANVAS + [C.POINTER(R.DrawItem), C.c_uint32] + _SCENE + [C.POINTER(C.c_uint32), C.c_size_t]
-lib.vokri_render_scene_frame.restype = C.c_int32
-lib.vokri_render_scene_frame.argtypes = [C.c_char_p] + _CANVAS + [C.POINTER(R.DrawItem), C.c_uint32] + _SCENE
-lib.vokri_pick_scene_object.restype = C.c_int32
-lib.vokri_pick_scene_object.argtypes = (_CANVAS + [C.POINTER(R.DrawItem), C.POINTER(C.c_int32), C.c_uint32]
-                                        + _SCENE + [C.c_uint32, C.c_uint32, C.POINTER(C.c_int32)])
 
-if lib.vokri_abi_version() != R.ABI_VERSION:
-    raise ImportError(f"vokri: the loaded vokri_core has ABI {lib.vokri_abi_version()}, this package needs "
-                      f"{R.ABI_VERSION}")
+def _declare(name, restype, *argtypes):
+    f = getattr(lib, name)
+    f.restype, f.argtypes = restype, list(argtypes)
+
+
+_declare("vokri_scenefile_error_free", None, C.POINTER(R.SceneFileErrorRecord))
+_declare("vokri_scenefile_core_abi_version", C.c_uint32)
+_declare("vokri_scenefile_open", C.c_void_p, C.c_char_p, C.POINTER(R.SceneOptions), _ERROR)
+_declare("vokri_scenefile_parse", C.c_void_p, C.c_char_p, C.c_size_t, C.c_char_p, C.c_char_p,
+         C.POINTER(R.SceneOptions), _ERROR)
+_declare("vokri_scenefile_close", None, C.c_void_p)
+_declare("vokri_scenefile_info", None, C.c_void_p, C.POINTER(R.SceneInfo))
+_declare("vokri_scenefile_frame", C.c_void_p, C.c_void_p, C.c_int64, _ERROR)
+_declare("vokri_scenefile_frame_records", _RECORDS, C.c_void_p)
+_declare("vokri_scenefile_frame_free", None, C.c_void_p)
+_declare("vokri_scenefile_render", C.c_int32, _RECORDS, C.c_int32, C.c_int64, C.POINTER(C.c_uint32), C.c_size_t,
+         _ERROR)
+_declare("vokri_scenefile_render_file", C.c_int32, _RECORDS, C.c_int32, C.c_int64, C.c_char_p, _ERROR)
+_declare("vokri_scenefile_pick", C.c_int32, _RECORDS, C.c_int64, C.c_uint32, C.c_uint32, C.POINTER(C.c_int32),
+         _ERROR)
+_declare("vokri_scenefile_remove_stale_temporaries", C.c_int32, C.c_char_p)
+_declare("vokri_scenefile_video_open", C.c_void_p, C.c_char_p, C.c_int32, C.c_int32, C.c_double, C.c_int32, _ERROR)
+_declare("vokri_scenefile_video_write", C.c_int32, C.c_void_p, C.POINTER(C.c_uint32), C.c_size_t, _ERROR)
+_declare("vokri_scenefile_video_finish", C.c_int32, C.c_void_p, _ERROR)
+_declare("vokri_scenefile_video_free", None, C.c_void_p)
+_declare("vokri_scenefile_video_kind", C.c_int32, C.c_char_p)
+_declare("vokri_scenefile_parse_colour", C.c_int32, C.c_char_p, C.POINTER(C.c_uint32))
+_declare("vokri_scenefile_mesh", C.POINTER(R.SceneMesh), C.c_char_p, _ERROR)
+_declare("vokri_scenefile_mesh_free", None, C.POINTER(R.SceneMesh))
+_declare("vokri_scenefile_compose_model", None, C.POINTER(C.c_double), C.POINTER(C.c_double),
+         C.POINTER(C.c_double), C.POINTER(C.c_float))
+_declare("vokri_scenefile_read_png", C.c_int32, C.c_char_p, C.POINTER(C.c_uint32), C.POINTER(C.c_uint32),
+         C.POINTER(C.POINTER(C.c_uint8)), _ERROR)
+_declare("vokri_scenefile_pixels_free", None, C.POINTER(C.c_uint8))
+
+if lib.vokri_scenefile_core_abi_version() != R.ABI_VERSION:
+    raise ImportError(f"vokri: the scene library carries a renderer of ABI {lib.vokri_scenefile_core_abi_version()}, "
+                      f"this package needs {R.ABI_VERSION}")

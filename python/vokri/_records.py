@@ -113,3 +113,47 @@ C_NAMES = {DrawItem: "VokriDrawItem", ShapeRecord: "VokriShapeRecord", BatchReco
 def c_field_name(name):
     """The header's name of a field (`from` is a Python keyword)."""
     return "from" if name == "from_" else name
+
+
+# ---- the scene library's structures (vokri_scenefile.h) -------------------
+
+class SceneRecords(C.Structure):
+    _fields_ = [("width", C.c_int32), ("height", C.c_int32), ("scale", C.c_double),
+                ("items", C.POINTER(DrawItem)), ("ids", C.POINTER(C.c_int32)), ("item_count", C.c_uint32),
+                ("shapes", C.POINTER(ShapeRecord)), ("shape_count", C.c_uint32),
+                ("batches", C.POINTER(BatchRecord)), ("batch_count", C.c_uint32),
+                ("vectors", C.POINTER(VectorRecord)), ("vector_count", C.c_uint32),
+                ("images", C.POINTER(ImageRecord)), ("image_count", C.c_uint32),
+                ("infinite_geometry", C.POINTER(InfiniteGeometryRecord)), ("infinite_geometry_count", C.c_uint32),
+                ("meshes", C.POINTER(MeshRecord)), ("mesh_count", C.c_uint32),
+                ("morphs", C.POINTER(MorphRecord)), ("morph_count", C.c_uint32)]
+
+
+class SceneFileErrorRecord(C.Structure):
+    _fields_ = [("status", C.c_int32), ("render_error", C.c_int32), ("frame", C.c_int64),
+                ("item_index", C.c_int64), ("item_kind", C.c_char_p), ("error_name", C.c_char_p),
+                ("file", C.c_char_p), ("json_path", C.c_char_p), ("message", C.c_char_p), ("text", C.c_char_p)]
+
+
+class SceneOptions(C.Structure):
+    _fields_ = [("width", C.c_int64), ("height", C.c_int64), ("scale", C.c_double)]
+
+
+class SceneInfo(C.Structure):
+    _fields_ = [("width", C.c_int32), ("height", C.c_int32), ("scale", C.c_double), ("animated", C.c_int32),
+                ("fps", C.c_double), ("frame_count", C.c_int64)]
+
+
+class SceneMesh(C.Structure):
+    _fields_ = [("vertex_count", C.c_uint32), ("index_count", C.c_uint32), ("positions", C.POINTER(C.c_float)),
+                ("normals", C.POINTER(C.c_float)), ("indices", C.POINTER(C.c_uint32))]
+
+
+SCENEFILE_ABI_VERSION = 1
+
+# Status codes and output modes.
+OK, RENDER_FAILED, BAD_SCENE, BAD_ARGUMENTS, OUTPUT_FAILED = 0, 1, 3, 4, 5
+RGB0, RGBA0, PNG, PNG_ALPHA = 0, 1, 2, 3
+
+SCENEFILE_C_NAMES = {SceneRecords: "VokriSceneRecords", SceneFileErrorRecord: "VokriSceneFileError",
+                     SceneOptions: "VokriSceneOptions", SceneInfo: "VokriSceneInfo", SceneMesh: "VokriSceneMesh"}

@@ -1,19 +1,26 @@
 """Checking and converting the values a caller passes: numbers, colours,
 names, transforms and numpy arrays. Every failure is a ValueError or a
 TypeError naming the field."""
+import ctypes as C
 import math
 import numbers
 
 import numpy as np
+
+from ._library import lib
 
 IDENTITY = (1.0, 0.0, 0.0, 1.0, 0.0, 0.0)
 U32_MAX = 0xFFFFFFFF
 
 
 def number(v, what):
+    """A finite number: NaN and the infinities never reach the library."""
     if isinstance(v, bool) or not isinstance(v, numbers.Real):
         raise TypeError(f"{what}: expected a number, got {type(v).__name__}")
-    return float(v)
+    v = float(v)
+    if not math.isfinite(v):
+        raise ValueError(f"{what}: expected a finite number, got {v!r}")
+    return v
 
 
 def u32(v, what):
@@ -44,21 +51,43 @@ def name_or_u32(v, names, what):
 
 
 def colour(v, what):
-    """'#RRGGBBAA', '#RRGGBB' (opaque) or an integer 0xRRGGBBAA."""
+    """A colour as 0xRRGGBBAA: a string the scene library parses ('#rgb',
+    '#rgba', '#rrggbb', '#rrggbbaa', a CSS name), a tuple (r, g, b[, a]) of
+    integers 0..255 or of floats 0..1, or an integer 0xRRGGBBAA."""
     if isinstance(v, str):
-        s = v
-        if len(s) in (7, 9) and s[0] == "#" and all(c in "0123456789abcdefABCDEF" for c in s[1:]):
-            c = int(s[1:], 16)
-            return c << 8 | 0xFF if len(s) == 7 else c
-        raise ValueError(f"{what}: expected a colour '#RRGGBBAA' or '#RRGGBB', got {v!r}")
+        out = C.c_uint32()
+        if lib.vokri_scenefile_parse_colour(v.encode("utf-8", "replace"), C.byref(out)) != 0:
+            raise ValueError(f"{what}: expected a colour ('#rrggbbaa', '#rrggbb', '#rgb', a CSS name, an (r, g, b[, "
+                             f"a]) tuple or an integer 0xRRGGBBAA), got {v!r}")
+        return out.value
+    if isinstance(v, tuple):
+        return _tuple_colour(v, what)
     return u32(v, what)
 
 
+def _tuple_colour(v, what):
+    if len(v) not in (3, 4) or any(isinstance(c, bool) or not isinstance(c, numbers.Real) for c in v):
+        raise ValueError(f"{what}: expected (r, g, b) or (r, g, b, a), got {v!r}")
+    if all(isinstance(c, numbers.Integral) for c in v):
+        channels = [int(c) for c in v]
+    elif all(0.0 <= float(c) <= 1.0 for c in v):
+        channels = [int(math.floor(float(c) * 255.0 + 0.5)) for c in v]
+    else:
+        raise ValueError(f"{what}: channels are integers 0..255 or floats 0..1, got {v!r}")
+    if any(not 0 <= c <= 255 for c in channels):
+        raise ValueError(f"{what}: channels are integers 0..255, got {v!r}")
+    if len(channels) == 3:
+        channels.append(255)
+    r, g, b, a = channels
+    return r << 24 | g << 16 | b << 8 | a
+
+
 def colours(v, count, what):
-    """One colour for every element, or a list of at least `count` colours."""
+    """One colour for every element (a string, a tuple or an integer), or a
+    list of at least `count` colours."""
     if v is None:
         return None
-    if isinstance(v, (str, numbers.Integral)) and not isinstance(v, bool):
+    if isinstance(v, (str, tuple, numbers.Integral)) and not isinstance(v, bool):
         return np.full(max(count, 1), colour(v, what), dtype=np.uint32)
     if isinstance(v, np.ndarray) and v.dtype.kind in "ui":
         arr = np.ascontiguousarray(v.reshape(-1), dtype=np.uint32)
@@ -84,12 +113,20 @@ def numbers_list(v, count, what):
 
 
 def f64(v, what):
-    """A float64 C-contiguous array; no copy when `v` already is one."""
+    """A float64 C-contiguous array of finite numbers; no copy when `v`
+    already is one."""
     try:
         arr = np.asarray(v, dtype=np.float64)
     except (TypeError, ValueError) as e:
         raise TypeError(f"{what}: expected numbers ({e})") from None
-    return np.ascontiguousarray(arr)
+    return finite_array(np.ascontiguousarray(arr), what)
+
+
+def finite_array(arr, what):
+    if arr.dtype.kind == "f" and arr.size and not np.isfinite(arr).all():
+        i = int(np.flatnonzero(~np.isfinite(arr.reshape(-1)))[0])
+        raise ValueError(f"{what}: expected finite numbers, got {arr.reshape(-1)[i]!r} at flat position {i}")
+    return arr
 
 
 def tuples(v, k, what, dtype=np.float64):
@@ -104,8 +141,8 @@ def tuples(v, k, what, dtype=np.float64):
         arr = np.ascontiguousarray(arr, dtype=np.uint32)
     else:
         try:
-            arr = np.ascontiguousarray(np.asarray(v, dtype=dtype))
-        except (TypeError, ValueError) as e:
+            arr = finite_array(np.ascontiguousarray(np.asarray(v, dtype=dtype)), what)
+        except TypeError as e:
             raise TypeError(f"{what}: expected numbers ({e})") from None
     if arr.ndim == 2 and arr.shape[1] == k:
         return arr

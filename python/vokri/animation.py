@@ -1,31 +1,56 @@
 """Animations: a scene that changes over time, rendered frame by frame, in
 order, on this thread or on any executor (threads, processes, a Dask
-cluster). Each frame is one independent library call, so the bytes are the
-same however the frames are spread."""
+cluster), to arrays, frame files or a video. Each frame is one independent
+library call, so the bytes are the same however the frames are spread."""
+import base64
 import collections
+import ctypes as C
+import math
 import os
+import sys
 import tempfile
+import time
 
-from .render import RenderError, render_png, render_rgb, render_rgba
+from . import _records as R
+from ._library import lib
+from .errors import RenderError, call, call_handle
+from .render import png_bytes, render_pixels
 
-_MODES = ("rgb", "rgba", "png")
+_MODES = ("rgb", "rgba")
 
 
 class Animation:
-    """`frames` frames at `fps` frames per second; frame k shows
-    `scene_at(k / fps)`, where `scene_at` takes a time in seconds and returns
-    a vokri.Scene. With a process pool, `scene_at` must pickle (a function
-    defined at module level); Dask's cloudpickle also takes lambdas."""
+    """`frames` frames (or `duration` seconds) at `fps` frames per second;
+    frame k shows `scene_at(k / fps)`, where `scene_at` takes a time in
+    seconds and returns a vokri.Scene. With a process pool, `scene_at` must
+    pickle (a function defined at module level); Dask's cloudpickle also
+    takes lambdas. In a notebook, an Animation shows as an embedded video."""
 
-    def __init__(self, scene_at, frames, fps=30.0):
+    def __init__(self, scene_at, frames=None, fps=30.0, duration=None):
+        if fps is not None and (isinstance(fps, bool) or not isinstance(fps, (int, float)) or
+                                not (math.isfinite(fps) and fps > 0)):
+            raise ValueError(f"fps: expected a frame rate above 0, got {fps!r}")
+        if (frames is None) == (duration is None):
+            raise ValueError("give either frames (a count) or duration (seconds)")
+        if duration is not None:
+            if isinstance(duration, bool) or not isinstance(duration, (int, float)) or \
+                    not (math.isfinite(duration) and duration > 0) or fps is None:
+                raise ValueError(f"duration: expected seconds above 0 (with an fps), got {duration!r}")
+            frames = max(1, math.floor(duration * fps + 0.5))  # rounded half away from zero, as in scene files
         if isinstance(frames, bool) or not isinstance(frames, int) or frames < 1:
             raise ValueError(f"frames: expected an integer of at least 1, got {frames!r}")
-        if fps is not None and not fps > 0:
-            raise ValueError(f"fps: expected a frame rate above 0, got {fps!r}")
         self._scene_at, self.frame_count, self.fps = scene_at, frames, fps
 
     def __len__(self):
         return self.frame_count
+
+    def __repr__(self):
+        return f"<vokri.Animation: {self.frame_count} frames at {self.fps or 0:g} fps>"
+
+    @property
+    def duration(self):
+        """The length in seconds (0 for a still scene)."""
+        return self.frame_count / self.fps if self.fps else 0.0
 
     def time_of(self, k):
         """The time of frame k in seconds (0 for a still scene)."""
@@ -40,20 +65,26 @@ class Animation:
             raise IndexError(f"frame {k} is outside 0..{self.frame_count - 1}")
         return self.scene_at(self.time_of(k))
 
+    def _repr_html_(self):
+        """The animation as an embedded H.264 video, for notebooks."""
+        with tempfile.TemporaryDirectory(prefix="vokri-") as d:
+            path = os.path.join(d, "animation.mp4")
+            render_video(self, path)
+            with open(path, "rb") as f:
+                data = base64.b64encode(f.read()).decode("ascii")
+        return f'<video controls loop autoplay muted src="data:video/mp4;base64,{data}"></video>'
 
-def _render_frame(animation, k, mode):
-    """One frame as pixels, or as the bytes of the library's PNG file."""
+
+def _render_frame(animation, k, what, canvas):
+    """One frame: (h, w, 4) or (h, w, 3) pixels, or the bytes of a PNG file."""
     scene = animation.scene(k)
     try:
-        if mode == "rgba":
-            return render_rgba(scene)
-        if mode == "rgb":
-            return render_rgb(scene)
-        with tempfile.TemporaryDirectory(prefix="vokri-") as d:
-            path = os.path.join(d, "frame.png")
-            render_png(path, scene)
-            with open(path, "rb") as f:
-                return f.read()
+        if what == "rgba":
+            return render_pixels(scene, R.RGBA0, *canvas, frame=k)
+        if what in ("rgb", "rgb0"):
+            px = render_pixels(scene, R.RGB0, *canvas, frame=k)
+            return px if what == "rgb0" else px[..., :3]
+        return png_bytes(scene, *canvas, mode=R.PNG_ALPHA if what == "png_alpha" else R.PNG, frame=k)
     except RenderError as e:
         raise RenderError(e.error, e.index, e.kind, frame=k) from None
 
@@ -66,20 +97,21 @@ def _dask_client(executor):
     return None
 
 
-def _submitter(executor, animation, mode):
+def _submitter(executor, animation, what, canvas):
     """submit(k) -> an object with .result(), and the number of workers."""
     client = _dask_client(executor)
     if client is not None:
         # Sent to every worker once; the tasks carry only a reference.
         shared = client.scatter(animation, broadcast=True, hash=False)
         workers = max(1, sum(client.nthreads().values()))
-        return (lambda k: client.submit(_render_frame, shared, k, mode, pure=False)), workers
+        return (lambda k: client.submit(_render_frame, shared, k, what, canvas, pure=False)), workers
     workers = getattr(executor, "_max_workers", None) or os.cpu_count() or 1
-    return (lambda k: executor.submit(_render_frame, animation, k, mode)), workers
+    return (lambda k: executor.submit(_render_frame, animation, k, what, canvas)), workers
 
 
 def _write_atomically(path, data):
     folder = os.path.dirname(path) or "."
+    os.makedirs(folder, exist_ok=True)
     fd, temp = tempfile.mkstemp(prefix="." + os.path.basename(path) + ".tmp.", dir=folder)
     try:
         with os.fdopen(fd, "wb") as f:
@@ -109,54 +141,133 @@ def _frame_path(out, k):
         raise ValueError(f"out: {out!r} needs one frame-number field such as %05d") from None
 
 
-def render_frames(animation, frames=None, executor=None, *, mode="rgb", out=None, resume=False, window=None):
+class _Progress:
+    """A progress bar (tqdm when it is installed, else a plain line on
+    standard error, redrawn a few times a second)."""
+
+    def __init__(self, total, enabled):
+        self.total, self.done, self.bar, self.enabled = total, 0, None, enabled
+        self.start = self.last = time.monotonic()
+        if not enabled:
+            return
+        try:
+            from tqdm.auto import tqdm
+            self.bar = tqdm(total=total, unit="frame", desc="vokri")
+        except ImportError:
+            self.bar = None
+
+    def step(self):
+        self.done += 1
+        if not self.enabled:
+            return
+        if self.bar is not None:
+            self.bar.update(1)
+            return
+        now = time.monotonic()
+        if now - self.last >= 0.2 or self.done == self.total:
+            self.last = now
+            rate = self.done / max(now - self.start, 1e-9)
+            sys.stderr.write(f"\rvokri: frame {self.done} of {self.total}, {rate:.1f} frames/s")
+            sys.stderr.flush()
+
+    def close(self):
+        if not self.enabled:
+            return
+        if self.bar is not None:
+            self.bar.close()
+        else:
+            sys.stderr.write("\n")
+
+
+def _frames(animation, frames, executor, what, canvas, window, progress):
+    """Yields (k, result) in frame order."""
+    frames = list(range(animation.frame_count) if frames is None else frames)
+    bar = _Progress(len(frames), progress)
+    try:
+        if executor is None:
+            for k in frames:
+                result = _render_frame(animation, k, what, canvas)
+                bar.step()
+                yield k, result
+            return
+        submit, workers = _submitter(executor, animation, what, canvas)
+        limit = window or 2 * workers
+        pending = collections.deque()
+        try:
+            for k in frames:
+                pending.append((k, submit(k)))
+                if len(pending) >= limit:
+                    k0, future = pending.popleft()
+                    result = future.result()
+                    bar.step()
+                    yield k0, result
+            while pending:
+                k0, future = pending.popleft()
+                result = future.result()
+                bar.step()
+                yield k0, result
+        finally:
+            for _, future in pending:
+                future.cancel()
+    finally:
+        bar.close()
+
+
+def render_frames(animation, frames=None, executor=None, *, mode="rgb", out=None, resume=False, window=None,
+                  progress=False, width=None, height=None, scale=None):
     """Renders the frames of `animation` (a vokri.Animation, e.g. from
-    load_animation) in order and yields, per frame, an (h, w, 4) uint8 array
-    (mode "rgb": R, G, B, 0 over the dark background; mode "rgba": straight
-    alpha), or with `out`, a pattern such as "out/frame_%05d.png", writes
-    each frame as the library's PNG file (whole or not at all) and yields
-    its path; `resume` skips files that exist.
+    load_animation) in order and yields, per frame, the pixels: mode "rgb"
+    an (h, w, 3) array over the dark background, mode "rgba" an (h, w, 4)
+    straight-alpha array. With `out`, a pattern such as
+    "out/frame_%05d.png", writes each frame instead as a PNG file (mode
+    "rgba": a straight-alpha PNG, like vokri-render --alpha), whole or not at
+    all, in folders made as needed, and yields its path; `resume` skips files
+    that exist and removes what a killed run left of the others.
 
     `frames`: frame numbers (default: all). `executor`: None renders here;
     any concurrent.futures.Executor, a dask.distributed Client or its
     get_executor() spreads the frames, with at most `window` (default: twice
-    the workers) in flight. A Dask cluster receives the animation once per
-    worker. Raises RenderError (with .frame) for a frame the library fails.
+    the workers) in flight. `progress` shows a progress bar. `width`,
+    `height` and `scale` override the canvas. Raises RenderError (with
+    .frame) for a frame the library fails.
     """
-    if mode not in _MODES[:2]:
+    if mode not in _MODES:
         raise ValueError(f"mode: expected 'rgb' or 'rgba', got {mode!r}")
-    if out is not None and mode != "rgb":
-        raise ValueError("out: frame files are the library's PNG (mode 'rgb'); render 'rgba' to arrays")
-    frames = range(animation.frame_count) if frames is None else frames
-    what = "png" if out is not None else mode
-    jobs = ((k, None if out is None else _frame_path(out, k)) for k in frames)
-    if resume and out is not None:
-        jobs = ((k, p) for k, p in jobs if not os.path.exists(p))
-    if out is not None and os.path.dirname(out) and not os.path.isdir(os.path.dirname(_frame_path(out, 0))):
-        raise FileNotFoundError(f"out: the folder of {out!r} does not exist")
-
-    def deliver(path, result):
-        if path is None:
-            return result
-        _write_atomically(path, result)
-        return path
-
-    if executor is None:
-        for k, path in jobs:
-            yield deliver(path, _render_frame(animation, k, what))
+    canvas = (width, height, scale)
+    if out is None:
+        for _, pixels in _frames(animation, frames, executor, mode, canvas, window, progress):
+            yield pixels
         return
-    submit, workers = _submitter(executor, animation, what)
-    limit = window or 2 * workers
-    pending = collections.deque()
+    wanted = list(range(animation.frame_count) if frames is None else frames)
+    paths = {k: _frame_path(out, k) for k in wanted}
+    if resume:
+        for path in paths.values():
+            lib.vokri_scenefile_remove_stale_temporaries(os.fsencode(path))
+        wanted = [k for k in wanted if not os.path.exists(paths[k])]
+    what = "png_alpha" if mode == "rgba" else "png"
+    for k, data in _frames(animation, wanted, executor, what, canvas, window, progress):
+        _write_atomically(paths[k], data)
+        yield paths[k]
+
+
+def render_video(animation, path, frames=None, executor=None, *, alpha=False, progress=False, width=None,
+                 height=None, scale=None):
+    """Writes the frames of `animation` as a video through ffmpeg, as
+    vokri-render --video does: by the extension (any case) .mp4 (H.264),
+    .webm (VP9), .mov (ProRes 4444) or .gif; `alpha` keeps straight alpha
+    (.webm, .mov, .gif). The file appears whole or not at all. Returns
+    `path`."""
+    canvas = (width, height, scale)
+    first = animation.scene(0 if frames is None else next(iter(frames)))
+    w = first.width if width is None else width
+    h = first.height if height is None else height
+    fps = animation.fps or 30.0
+    video = call_handle(lib.vokri_scenefile_video_open, os.fsencode(path), int(w), int(h), float(fps), int(alpha))
     try:
-        for job in jobs:
-            pending.append((job[1], submit(job[0])))
-            if len(pending) >= limit:
-                path, future = pending.popleft()
-                yield deliver(path, future.result())
-        while pending:
-            path, future = pending.popleft()
-            yield deliver(path, future.result())
-    finally:
-        for _, future in pending:
-            future.cancel()
+        for _, px in _frames(animation, frames, executor, "rgba" if alpha else "rgb0", canvas, None, progress):
+            call(lib.vokri_scenefile_video_write, video, px.ctypes.data_as(C.POINTER(C.c_uint32)), px.shape[0] * px.shape[1])
+    except BaseException:
+        lib.vokri_scenefile_video_free(video)
+        raise
+    call(lib.vokri_scenefile_video_finish, video)
+    return path

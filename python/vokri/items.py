@@ -8,7 +8,7 @@ import numpy as np
 
 from . import _records as R
 from . import _values as V
-from ._mesh import make_primitive, compose_model
+from .meshes import compose_model, make_primitive
 
 
 def _ptr(arr, ctype, keep):
@@ -16,7 +16,42 @@ def _ptr(arr, ctype, keep):
     return arr.ctypes.data_as(C.POINTER(ctype))
 
 
-class Item:
+def _show(name, v):
+    """A field's value for repr: colours in hex, arrays by shape."""
+    if isinstance(v, np.ndarray):
+        return f"<{'x'.join(map(str, v.shape))} {v.dtype}>"
+    if isinstance(v, int) and ("colo" in name) and not isinstance(v, bool):
+        return f"'#{v:08x}'"
+    if isinstance(v, float):
+        return f"{v:g}"
+    if isinstance(v, tuple) and all(isinstance(x, float) for x in v):
+        return "(" + ", ".join(f"{x:g}" for x in v) + ")"
+    if isinstance(v, list) and len(v) > 3:
+        return f"[{len(v)} entries]"
+    return repr(v)
+
+
+class _Repr:
+    """A readable repr: the class and the fields that differ from a fresh
+    object's defaults."""
+    _repr_fields = ()
+
+    def __repr__(self):
+        parts = []
+        for name in self._repr_fields:
+            v = getattr(self, name, None)
+            if v is None or (isinstance(v, (int, float)) and not isinstance(v, bool) and v == 0 and
+                             name not in ("opacity",)) or (isinstance(v, tuple) and not any(v)):
+                continue
+            if name == "transform" and tuple(v) == V.IDENTITY:
+                continue
+            if name == "opacity" and v == 1.0:
+                continue
+            parts.append(f"{name.removesuffix('_name')}={_show(name, v)}")
+        return f"{type(self).__name__}({', '.join(parts)})"
+
+
+class Item(_Repr):
     """Base of every draw item. `id` is the object id that picking reports."""
     kind = None
 
@@ -50,6 +85,12 @@ class Shape(Item):
     for polylines and polygons. The fill and the stroke are on when their
     colour is given."""
     kind = R.ITEM_SHAPE
+    _repr_fields = ("shape_type_name", "p", "points", "transform", "fill_color", "stroke_color", "stroke_width",
+                    "opacity", "id")
+
+    @property
+    def shape_type_name(self):
+        return R.SHAPE_TYPES[self.shape_type] if self.shape_type < len(R.SHAPE_TYPES) else self.shape_type
 
     def __init__(self, shape_type="circle", p0=0.0, p1=0.0, p2=0.0, p3=0.0, p4=0.0, p5=0.0, p6=0.0, p7=0.0,
                  points=None, point_count=None, transform=None, fill_color=None, fill_enabled=None,
@@ -80,6 +121,7 @@ class Batch(Item):
     (cx, cy, w, h) from one record, moving towards the target lists by t.
     Colour and width lists take one value for all or one per element."""
     kind = R.ITEM_BATCH
+    _repr_fields = ("mode", "count", "elements", "fill_colors", "stroke_colors", "t", "transform", "opacity", "id")
 
     def __init__(self, mode="circles", elements=None, count=None, fill_colors=None, stroke_colors=None,
                  stroke_widths=None, target_elements=None, target_fill_colors=None, target_stroke_colors=None,
@@ -115,7 +157,7 @@ class Batch(Item):
         return r
 
 
-class VectorShape:
+class VectorShape(_Repr):
     """One compound outline of a Vector: cubic segments (n, 8), grouped into
     subpaths by subpath_ends (all one subpath by default), each closed unless
     subpath_closed says otherwise."""
@@ -147,6 +189,8 @@ class VectorShape:
         _set_paint(self, fill_color, fill_enabled, stroke_color, stroke_enabled, stroke_width)
         self.reveal_order = V.u32(reveal_order, "reveal_order")
 
+    _repr_fields = ("segment_count", "subpath_count", "fill_color", "stroke_color", "stroke_width", "reveal_order")
+
     def _record(self, keep):
         r = R.VectorShape(segment_count=self.segment_count, subpath_count=self.subpath_count,
                           fill_enabled=self.fill_enabled, fill_color=self.fill_color,
@@ -165,6 +209,7 @@ class VectorShape:
 class Vector(Item):
     """Vector shapes revealed one after another by progress (1: all drawn)."""
     kind = R.ITEM_VECTOR
+    _repr_fields = ("shapes", "stagger_count", "progress", "transform", "opacity", "id")
 
     def __init__(self, shapes=None, shape_count=None, stagger_count=0, progress=1.0, transform=None, opacity=1.0,
                  id=None):
@@ -192,6 +237,7 @@ class Vector(Item):
 class Morph(Item):
     """The in-between of two Shapes at t."""
     kind = R.ITEM_MORPH
+    _repr_fields = ("from_", "to", "t", "id")
 
     def __init__(self, from_, to, t=0.0, id=None):
         super().__init__(id)
@@ -209,6 +255,7 @@ class Image(Item):
     or raw bytes with width and height. Placed on display_width x
     display_height local units (by default its pixel size)."""
     kind = R.ITEM_IMAGE
+    _repr_fields = ("width", "height", "display_width", "display_height", "transform", "opacity", "id")
 
     def __init__(self, pixels=None, width=None, height=None, display_width=None, display_height=None,
                  transform=None, opacity=1.0, id=None):
@@ -253,6 +300,8 @@ class Infinite(Item):
     line_width defaults to one pixel at the scale of the render."""
     kind = R.ITEM_INFINITE
     geometry_kind = None
+    _repr_fields = ("geometry_kind", "a", "variant", "t", "transform", "colour1", "colour2", "line_width", "opacity",
+                    "id")
 
     def __init__(self, geometry_kind=None, a0=0.0, a1=0.0, a2=0.0, a3=0.0, variant=0, t=0.0, p1=None, p2=None,
                  p3=None, p4=None, transform=None, colour1=0, colour2=0, line_width=None, opacity=1.0, id=None):
@@ -306,7 +355,7 @@ class Fractal(Infinite):
     geometry_kind = 3
 
 
-class MeshLayer:
+class MeshLayer(_Repr):
     """One triangle mesh: positions and normals (n, 3), indices (m, 3) or
     flat, or a generated `primitive` ({'type': 'cube' | 'sphere' | 'torus',
     ...}); a `model` matrix (16 values, row by row) or translate / rotate
@@ -336,6 +385,8 @@ class MeshLayer:
         self.colour = V.colour(colour, "colour")
         self.opacity = V.f32(V.number(opacity, "opacity"))
 
+    _repr_fields = ("vertex_count", "index_count", "colour", "opacity")
+
     def _record(self, keep):
         r = R.MeshLayer(vertex_count=self.vertex_count, index_count=self.index_count, colour=self.colour,
                         opacity=self.opacity)
@@ -360,6 +411,7 @@ def _scale3(scale):
 class Mesh(Item):
     """A camera, a projection ('perspective' or 'orthographic') and layers."""
     kind = R.ITEM_MESH
+    _repr_fields = ("layers", "eye", "target", "fov_y", "projection", "id")
 
     def __init__(self, layers=None, layer_count=None, eye=(0.0, 0.0, 5.0), target=(0.0, 0.0, 0.0),
                  up=(0.0, 1.0, 0.0), fov_y=45.0, near=0.1, far=100.0, ortho_height=2.0, projection=0, id=None):
@@ -391,6 +443,8 @@ class Mesh(Item):
 class RawItem(Item):
     """A DrawItem naming record `index` of the array that `kind` (0..6, or
     any u32) selects, without a record of its own."""
+
+    _repr_fields = ("kind", "index", "id")
 
     def __init__(self, kind, index=0, id=None):
         super().__init__(id)

@@ -1,20 +1,24 @@
 """A Scene: the canvas and an ordered list of draw items, turned into the
-library's arrays for the length of one call."""
+library's records for the length of one call."""
 import ctypes as C
 
 from . import _records as R
 from .items import Item, RawItem
 
-_ARRAYS = (  # DrawItem kind -> record type, in the order of the export's arguments
-    (R.ITEM_SHAPE, R.ShapeRecord), (R.ITEM_BATCH, R.BatchRecord), (R.ITEM_VECTOR, R.VectorRecord),
-    (R.ITEM_IMAGE, R.ImageRecord), (R.ITEM_INFINITE, R.InfiniteGeometryRecord), (R.ITEM_MESH, R.MeshRecord),
-    (R.ITEM_MORPH, R.MorphRecord))
+_ARRAYS = (  # DrawItem kind -> record type and the VokriSceneRecords fields of its array
+    (R.ITEM_SHAPE, R.ShapeRecord, "shapes"), (R.ITEM_BATCH, R.BatchRecord, "batches"),
+    (R.ITEM_VECTOR, R.VectorRecord, "vectors"), (R.ITEM_IMAGE, R.ImageRecord, "images"),
+    (R.ITEM_INFINITE, R.InfiniteGeometryRecord, "infinite_geometry"), (R.ITEM_MESH, R.MeshRecord, "meshes"),
+    (R.ITEM_MORPH, R.MorphRecord, "morphs"))
+_COUNTS = {"shapes": "shape_count", "batches": "batch_count", "vectors": "vector_count", "images": "image_count",
+           "infinite_geometry": "infinite_geometry_count", "meshes": "mesh_count", "morphs": "morph_count"}
 
 
 class Scene:
     """Draw items painted in order, later over earlier, on a canvas of
     width x height pixels at `scale` pixels per user unit (which the render
-    functions may override). The item list may be changed between calls."""
+    functions may override). The item list may be changed between calls.
+    In a notebook, a Scene shows as its rendered frame."""
 
     def __init__(self, items=(), width=None, height=None, scale=None):
         self.items = []
@@ -31,21 +35,36 @@ class Scene:
     def __len__(self):
         return len(self.items)
 
+    def __iter__(self):
+        return iter(self.items)
+
+    def __repr__(self):
+        kinds = {}
+        for item in self.items:
+            kinds[type(item).__name__] = kinds.get(type(item).__name__, 0) + 1
+        listed = ", ".join(f"{n} {k}" for k, n in kinds.items()) or "no items"
+        return f"<vokri.Scene {self.width} x {self.height} at scale {self.scale}: {listed}>"
+
+    def _repr_png_(self):
+        """The frame as PNG bytes, for notebooks."""
+        from .render import png_bytes
+        return png_bytes(self)
+
     def ids(self):
         """The id picking reports per item: its own, or its 1-based position."""
         return [i + 1 if item.id is None else item.id for i, item in enumerate(self.items)]
 
-    def _compile(self, scale):
-        return _Compiled(self.items, self.ids(), scale)
+    def _compile(self, width, height, scale):
+        return _Compiled(self.items, self.ids(), width, height, scale)
 
 
 class _Compiled:
-    """The ctypes arrays of one call. Every buffer a record points to is held
-    in `keep` until this object goes away, after the call returns."""
+    """The VokriSceneRecords of one call. Every buffer a record points to is
+    held in `keep` until this object goes away, after the call returns."""
 
-    def __init__(self, items, ids, scale):
+    def __init__(self, items, ids, width, height, scale):
         self.keep = []
-        records = {kind: [] for kind, _ in _ARRAYS}
+        records = {kind: [] for kind, _, _ in _ARRAYS}
         draw = []
         for item in items:
             if isinstance(item, RawItem):
@@ -54,25 +73,15 @@ class _Compiled:
             rec = records[item.kind]
             draw.append((item.kind, len(rec)))
             rec.append(item._record(self.keep, scale))
-        self.item_count = len(draw)
-        self.items = (R.DrawItem * max(len(draw), 1))(*[R.DrawItem(k, i) for k, i in draw])
-        self.ids = (C.c_int32 * max(len(ids), 1))(*ids)
-        self.arrays = []
-        for kind, rtype in _ARRAYS:
+        r = R.SceneRecords(width=width, height=height, scale=scale, item_count=len(draw))
+        draw_items = (R.DrawItem * max(len(draw), 1))(*[R.DrawItem(k, i) for k, i in draw])
+        id_array = (C.c_int32 * max(len(ids), 1))(*ids)
+        r.items, r.ids = C.cast(draw_items, C.POINTER(R.DrawItem)), C.cast(id_array, C.POINTER(C.c_int32))
+        self.keep += [draw_items, id_array]
+        for kind, rtype, field in _ARRAYS:
             rec = records[kind]
             arr = (rtype * max(len(rec), 1))(*rec)
-            self.arrays += [C.cast(arr, C.POINTER(rtype)), len(rec)]
+            setattr(r, field, C.cast(arr, C.POINTER(rtype)))
+            setattr(r, _COUNTS[field], len(rec))
             self.keep.append(arr)
-        self.kinds = [kind for kind, _ in draw]
-        self.geometry = [None if isinstance(item, RawItem) or item.kind != R.ITEM_INFINITE else item.geometry_kind
-                         for item in items]
-
-    def kind_name(self, i):
-        names = ("shape", "batch", "vector", "morph", "image", "mesh")
-        k = self.kinds[i]
-        if k < len(names):
-            return names[k]
-        if k == R.ITEM_INFINITE and self.geometry[i] is not None:
-            g = self.geometry[i]
-            return R.GEOMETRY_KINDS[g] if g < 4 else "infinite"
-        return f"kind {k}"
+        self.records = r

@@ -288,7 +288,13 @@ int run(int argc, char** argv) {
     vokri_scenefile_info(document.get(), &info);
     RunSettings settings;
     if (const int rc = settle(o, info, settings); rc >= 0) return rc;
-    if (o.mode == Options::Mode::Pick) return pick(*document, settings.frames, !o.frames.empty(), o.pick_x, o.pick_y);
+    if (o.mode == Options::Mode::Pick) {
+        // Without --frames, the first frame alone, and the id alone.
+        const bool per_frame = !o.frames.empty();
+        const FrameSelection frames =
+            per_frame ? settings.frames : FrameSelection{settings.frames.first, settings.frames.first + 1, 1};
+        return pick(*document, frames, per_frame, o.pick_x, o.pick_y);
+    }
     install_interrupt_handlers();
     return run_frames(*document, settings);
 }
