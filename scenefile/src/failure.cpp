@@ -40,10 +40,46 @@ Failure output_failed(std::string file, std::string message) {
     return f;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence starting at s[i] (1 to 4), or 0 when the
+// bytes there are not one.
+size_t sequence_length(const std::string& s, size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+// `s` with every byte that is not part of valid UTF-8 written as \xHH, so
+// that messages about bad input are themselves good text.
+std::string valid_utf8(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        if (const size_t n = sequence_length(s, i)) {
+            out.append(s, i, n);
+            i += n;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            const auto c = static_cast<unsigned char>(s[i++]);
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 VokriSceneFileError* to_c_error(const Failure& f) noexcept {
     try {
-        const std::string text = f.text();
-        const std::string* strings[] = {&f.item_kind, &f.error_name, &f.file, &f.json_path, &f.message, &text};
+        const std::string kind = valid_utf8(f.item_kind), name = valid_utf8(f.error_name),
+                          file = valid_utf8(f.file), path = valid_utf8(f.json_path),
+                          message = valid_utf8(f.message), text = valid_utf8(f.text());
+        const std::string* strings[] = {&kind, &name, &file, &path, &message, &text};
         size_t size = sizeof(VokriSceneFileError);
         for (const std::string* s : strings) size += s->size() + 1;
         auto* e = static_cast<VokriSceneFileError*>(std::calloc(1, size));

@@ -54,7 +54,7 @@ std::vector<std::string> ffmpeg_arguments(const VideoSettings& v) {
     case VideoFormat::mov:
         // ProRes 4444, 10-bit, with its alpha plane when the frames have one:
         // what video editors take for compositing.
-        a.insert(a.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-vendor", "apl0", "-pix_fmt",
+        a.insert(a.end(), {"-c:v", "prores_ks", "-profile:v", "4444", "-pix_fmt",
                            v.alpha ? "yuva444p10le" : "yuv444p10le", "-f", "mov"});
         break;
     case VideoFormat::gif:

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <string>
@@ -834,6 +835,58 @@ TEST(VokriRender, ExitCodesAndMessages) {
                            "from 0 to 3)\n");
 
     for (const auto& p : {empty, png, bad, kind7}) std::remove(p.c_str());
+}
+
+// What a new user runs into: frame ranges, output names, one-line usage
+// errors, picks per frame, and --resume after a hard kill.
+TEST(VokriRender, FrameRangesOutputNamesAndResume) {
+    const std::string scene = write_scene("ten.json", R"({"width": 4, "height": 4, "scale": 1,
+        "animation": {"fps": 10, "frames": 10},
+        "items": [{"kind": "shape", "shape_type": "square", "p0": 2, "fill_color": "white", "visible": [0.5, 1]}]})");
+    const std::string dir = vt::temp_path("cli-ranges");
+    std::filesystem::remove_all(dir);
+    RunResult clamped = run_tool("--frames 8:20 '" + scene + "' '" + dir + "/f_%02d.png'");
+    EXPECT_EQ(clamped.code, 0) << clamped.err;
+    EXPECT_NE(clamped.err.find("the animation has 10 frames, so the range ends at 10"), std::string::npos);
+    EXPECT_NE(clamped.err.find("vokri-render: 2 frames in"), std::string::npos);
+    RunResult one = run_tool("--frames 5 '" + scene + "' '" + dir + "/g_%d.png'");
+    EXPECT_NE(one.err.find("vokri-render: 1 frame in"), std::string::npos) << one.err;
+    EXPECT_EQ(run_tool("--frames 0:10:3 '" + scene + "' '" + dir + "/h_%d.png'").code, 0);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"f_08.png", "f_09.png", "g_5.png", "h_0.png", "h_3.png", "h_6.png",
+                                               "h_9.png"}));
+    EXPECT_EQ(run_tool("--frames 10:12 '" + scene + "' x_%d.png").code, 2);
+
+    // Output names: PNG bytes only into .png unless the format is given.
+    RunResult jpg = run_tool("'" + scene + "' '" + dir + "/x_%d.jpg'");
+    EXPECT_EQ(jpg.code, 2);
+    EXPECT_EQ(std::count(jpg.err.begin(), jpg.err.end(), '\n'), 1) << jpg.err;
+    EXPECT_NE(jpg.err.find("--help"), std::string::npos);
+    EXPECT_EQ(run_tool("--png --frames 0 '" + scene + "' '" + dir + "/x.jpg'").code, 0);
+    EXPECT_EQ(run_tool("--frames 0 '" + scene + "' '" + dir + "/X.PNG'").code, 0);
+    EXPECT_EQ(run_tool("--video '" + dir + "/v.avi' '" + scene + "'").code, 2);
+    const std::string dashed = dir + "/-odd.json";
+    std::filesystem::copy_file(scene, dashed);
+    EXPECT_EQ(run_tool("--frames 0 -- '" + dashed + "' '" + dir + "/dash.png'").code, 0);
+
+    // A pick per frame: the square shows from frame 5 on.
+    RunResult picks = run_tool("--frames 3:7 --pick 2,2 '" + scene + "'");
+    EXPECT_EQ(picks.out, "frame 3: 0\nframe 4: 0\nframe 5: 1\nframe 6: 1\n");
+
+    // A hard kill leaves temporaries; --resume removes those of its own
+    // pattern and renders what is missing.
+    const std::string stale = dir + "/.f_03.png.tmp.Ab12Cd", other = dir + "/.other.png.tmp.Ab12Cd";
+    std::ofstream(stale) << "x";
+    std::ofstream(other) << "x";
+    RunResult resumed = run_tool("--resume '" + scene + "' '" + dir + "/f_%02d.png'");
+    EXPECT_EQ(resumed.code, 0) << resumed.err;
+    EXPECT_NE(resumed.err.find("8 frames in"), std::string::npos) << resumed.err;
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(other));
+    std::filesystem::remove_all(dir);
+    std::remove(scene.c_str());
 }
 
 TEST(VokriRender, RawOutputAndPick) {
