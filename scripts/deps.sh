@@ -7,6 +7,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libpng-dev libcairo2-dev binutils
+          libharfbuzz-dev libharfbuzz-bin libfreetype-dev libfontconfig-dev libtinyxml2-dev fonts-dejavu-core fonts-lohit-deva
           clang libclang-rt-14-dev
           python3 python3-venv python3-pip python3-numpy python3-pytest python3-hypothesis python3-tqdm
           ffmpeg python3-distributed python3-matplotlib)
