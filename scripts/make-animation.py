@@ -53,8 +53,8 @@ def main():
     bars["t"] = wave(0.0, 1.0)
     dots["t"] = track([(0, 0.0), (2.5, 1.0), (3.5, 1.0), (DURATION, 0.0)], "smooth")
 
-    reveal = items[10]
-    reveal["progress"] = track([(0, 0.0), (3.0, 1.0)], "smooth")
+    title = items[10]  # written letter by letter
+    title["progress"] = track([(0, 0.0), (3.0, 1.0)], "smooth")
 
     for k, morph in enumerate(items[11:16]):
         phase = k / 4
@@ -91,6 +91,9 @@ def main():
                                                                      "#2e86dec0", "#ff9f43c0", "#5f27cdc0"))], "hold")
     curve["p3"] = wave(0.9, -0.9)
     curve["p5"] = wave(-0.9, 0.9)
+
+    ring = items[-1]  # the dashed ring around the badge: marching dashes
+    ring["dash_offset"] = track([(0, 0.0), (DURATION, -2.5)])
 
     text = json.dumps(scene, separators=(", ", ": "))
     (ROOT / "examples" / "animation.json").write_text(text + "\n")

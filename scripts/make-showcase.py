@@ -19,7 +19,8 @@ import subprocess
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-ALL_KINDS = ["shape", "batch", "vector", "morph", "image", "mesh", "line", "grid", "complex_grid", "fractal"]
+ALL_KINDS = ["shape", "batch", "vector", "morph", "image", "mesh", "line", "grid", "complex_grid", "fractal", "text",
+             "svg"]
 
 
 def r4(v):
@@ -45,86 +46,13 @@ def hsv(h, s, v, a=255):
 
 # ---- cubic outlines for the vector glyphs -----------------------------------
 
-def line_cubic(a, b):
-    return [a[0], a[1], a[0] + (b[0] - a[0]) / 3, a[1] + (b[1] - a[1]) / 3,
-            a[0] + 2 * (b[0] - a[0]) / 3, a[1] + 2 * (b[1] - a[1]) / 3, b[0], b[1]]
-
-
-def arc_cubics(c, r, a0, a1):
-    """Circular arc from angle a0 to a1 (radians) as cubics of at most 90 degrees."""
-    n = max(1, math.ceil(abs(a1 - a0) / (math.pi / 2) - 1e-9))
-    d = (a1 - a0) / n
-    k = 4 / 3 * math.tan(d / 4)
-    out = []
-    for i in range(n):
-        t0, t1 = a0 + i * d, a0 + (i + 1) * d
-        p0 = (c[0] + r * math.cos(t0), c[1] + r * math.sin(t0))
-        p3 = (c[0] + r * math.cos(t1), c[1] + r * math.sin(t1))
-        p1 = (p0[0] - k * r * math.sin(t0), p0[1] + k * r * math.cos(t0))
-        p2 = (p3[0] + k * r * math.sin(t1), p3[1] - k * r * math.cos(t1))
-        out.append([p0[0], p0[1], p1[0], p1[1], p2[0], p2[1], p3[0], p3[1]])
-    return out
-
-
-def polygon_cubics(points):
-    return [line_cubic(points[i], points[(i + 1) % len(points)]) for i in range(len(points))]
-
-
-def signed_area(segs):
-    return sum(s[0] * s[7] - s[6] * s[1] for s in segs) / 2
-
-
-def reverse(segs):
-    return [[s[6], s[7], s[4], s[5], s[2], s[3], s[0], s[1]] for s in reversed(segs)]
-
-
-def oriented(segs, ccw=True):
-    return segs if (signed_area(segs) > 0) == ccw else reverse(segs)
-
-
-def rect_path(x0, y0, x1, y1):
-    return polygon_cubics([(x0, y0), (x1, y0), (x1, y1), (x0, y1)])
-
-
-def glyphs():
-    """Outlines of the letters v, o, k, r, i in a box of x-height 1 with stems
-    0.22 wide: (advance, list of subpaths); solid parts counter-clockwise,
-    holes clockwise, so the non-zero fill leaves the holes open."""
-    w = 0.22
-    v = [oriented(polygon_cubics([(0, 1), (0.25, 1), (0.42, 0.3), (0.59, 1), (0.84, 1), (0.54, 0), (0.3, 0)]))]
-    o = [oriented(arc_cubics((0.47, 0.5), 0.5, 0, 2 * math.pi)),
-         oriented(arc_cubics((0.47, 0.5), 0.5 - w, 0, 2 * math.pi), ccw=False)]
-    k = [oriented(rect_path(0, 0, w, 1.5)),
-         oriented(polygon_cubics([(w - 0.02, 0.3), (0.62, 1), (0.9, 1), (w - 0.02, 0.62)])),
-         oriented(polygon_cubics([(0.36, 0.56), (0.62, 0), (0.9, 0), (0.52, 0.72)]))]
-    c, ro, ri = (0.64, 0.38), 0.62, 0.62 - w
-    a0, a1 = math.radians(172), math.radians(58)
-    shoulder = arc_cubics(c, ro, a0, a1)
-    p = (c[0] + ri * math.cos(a1), c[1] + ri * math.sin(a1))
-    shoulder.append(line_cubic((shoulder[-1][6], shoulder[-1][7]), p))
-    inner = arc_cubics(c, ri, a1, a0)
-    shoulder += inner
-    shoulder.append(line_cubic((inner[-1][6], inner[-1][7]), (shoulder[0][0], shoulder[0][1])))
-    r = [oriented(rect_path(0, 0, w, 1)), oriented(shoulder)]
-    i = [oriented(rect_path(0, 0, w, 1)), oriented(arc_cubics((w / 2, 1.32), 0.15, 0, 2 * math.pi))]
-    return [(0.84, v), (0.94, o), (0.9, k), (0.84, r), (0.22, i)]
-
-
-def title_vector():
-    shapes, x = [], 0.0
+def title_text():
     colours = ["#ff6b6b", "#ff9f43", "#feca57", "#48dbfb", "#a29bfe"]
-    for n, (advance, subpaths) in enumerate(glyphs()):
-        segs, ends = [], []
-        for sp in subpaths:
-            segs += [[r4(s[0] + x), r4(s[1]), r4(s[2] + x), r4(s[3]), r4(s[4] + x), r4(s[5]),
-                      r4(s[6] + x), r4(s[7])] for s in sp]
-            ends.append(len(segs))
-        shapes.append({"segments": segs, "subpath_ends": ends, "fill_color": colours[n],
-                       "stroke_color": "#ffffff70", "stroke_width": 0.015, "reveal_order": n})
-        x += advance + 0.16
-    return {"kind": "vector", "_note": "the word 'vokri' revealed letter by letter: the last letter is half way in",
-            "shapes": shapes, "stagger_count": 5, "progress": 0.9, "transform": [1.0, 0, 0, 1.0, -5.9, 2.0],
-            "opacity": 1}
+    return {"kind": "text", "_note": "the word 'vokri' set in DejaVu Sans Bold, written letter by letter: the last "
+                                     "letter is half way in",
+            "text": [{"text": c, "fill_color": colour} for c, colour in zip("vokri", colours)],
+            "font": "DejaVu Sans:bold", "size": 1.75, "stroke_color": "#ffffff70", "stroke_width": 0.015,
+            "progress": 0.9, "transform": [1.0, 0, 0, 1.0, -5.95, 2.1]}
 
 
 # ---- the frame -----------------------------------------------------------------
@@ -182,7 +110,7 @@ def scene():
          "elements": rays, "stroke_colors": "#ffffff90", "stroke_widths": 0.01})
 
     # Title.
-    add(title_vector())
+    add(title_text())
 
     # Morph strip: a circle becoming a square.
     for i in range(5):
@@ -240,6 +168,14 @@ def scene():
         tr = g.pop("transform", [1, 0, 0, 1, 0, 0])
         add({"kind": "shape", **g, "transform": [tr[0], tr[1], tr[2], tr[3], r4(x + tr[4]), r4(-2.85 + tr[5])],
              "id": 200 + i})
+    # A subtitle, an SVG drawing and a dashed ring (last, so that the
+    # animation's item numbers stay those of the items above).
+    add({"kind": "text", "text": "frames exact to the byte", "size": 0.3, "fill_color": "#ffffffb0",
+         "transform": move(-5.85, 1.85), "_note": "set in DejaVu Sans, the default font"})
+    add({"kind": "svg", "file": "vokri-mark.svg", "height": 1.9, "transform": move(0.55, -0.35)})
+    add({"kind": "shape", "shape_type": "circle", "p0": 0.82, "transform": rot(-12, 5.45, -0.75),
+         "stroke_color": "#feca57", "stroke_width": 0.03, "dash": [0.16, 0.09], "dash_offset": 0.0,
+         "_note": "a dashed ring around the badge"})
     return {"width": 1280, "height": 720, "scale": 100, "items": items}
 
 

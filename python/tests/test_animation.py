@@ -32,7 +32,8 @@ def small(tmp_path, frames=12, extra_items=()):
     doc["items"] += list(extra_items)
     path = tmp_path / "small.json"
     path.write_text(json.dumps(doc))
-    (tmp_path / "vokri-badge.png").write_bytes((EXAMPLES / "vokri-badge.png").read_bytes())
+    for name in ("vokri-badge.png", "vokri-mark.svg"):  # the files the items read
+        (tmp_path / name).write_bytes((EXAMPLES / name).read_bytes())
     return path
 
 
@@ -107,7 +108,7 @@ def test_video_through_ffmpeg(tmp_path):
     failing.chmod(0o755)
     r = run("--video", tmp_path / "w.mp4", scene, env=dict(os.environ, VOKRI_FFMPEG=str(failing)))
     assert r.returncode == 5 and "exit status 3" in r.stderr and "Conversion failed!" in r.stderr
-    assert sorted(p.name for p in tmp_path.iterdir()) == ["ffmpeg", "small.json", "v.mp4", "vokri-badge.png"]
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["ffmpeg", "small.json", "v.mp4", "vokri-badge.png", "vokri-mark.svg"]
 
 
 @pytest.mark.parametrize("track, path", [
@@ -136,7 +137,7 @@ def test_outputs_are_checked_before_the_first_frame(tmp_path):
     assert r.returncode == 2 and "no frame-number field" in r.stderr
     r = run(scene, tmp_path / "f_%d.jpg")
     assert r.returncode == 2 and "writes PNG files (.png)" in r.stderr
-    assert sorted(os.listdir(tmp_path)) == ["small.json", "vokri-badge.png"]
+    assert sorted(os.listdir(tmp_path)) == ["small.json", "vokri-badge.png", "vokri-mark.svg"]
     r = run(scene, tmp_path / "made" / "f_%d.png")  # a missing folder is made
     assert r.returncode == 0 and sorted(os.listdir(tmp_path / "made")) == ["f_0.png", "f_1.png", "f_2.png"]
 

@@ -126,7 +126,8 @@ class SceneRecords(C.Structure):
                 ("images", C.POINTER(ImageRecord)), ("image_count", C.c_uint32),
                 ("infinite_geometry", C.POINTER(InfiniteGeometryRecord)), ("infinite_geometry_count", C.c_uint32),
                 ("meshes", C.POINTER(MeshRecord)), ("mesh_count", C.c_uint32),
-                ("morphs", C.POINTER(MorphRecord)), ("morph_count", C.c_uint32)]
+                ("morphs", C.POINTER(MorphRecord)), ("morph_count", C.c_uint32),
+                ("sources", C.POINTER(C.c_uint32)), ("kinds", C.POINTER(C.c_char_p))]
 
 
 class SceneFileErrorRecord(C.Structure):

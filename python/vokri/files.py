@@ -9,6 +9,7 @@ from . import _convert
 from . import _records as R
 from ._library import lib
 from .animation import Animation
+from .drawings import warn_new
 from .errors import call_handle
 from .scene import Scene
 
@@ -56,6 +57,7 @@ class _Document:
     def scene(self, k):
         """The Scene of frame k, its items made from the frame's records."""
         frame = call_handle(lib.vokri_scenefile_frame, self._handle, k)
+        warn_new(frame)
         try:
             r = lib.vokri_scenefile_frame_records(frame).contents
             scene = Scene(_convert.items(r), width=r.width, height=r.height, scale=r.scale)

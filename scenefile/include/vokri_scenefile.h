@@ -73,7 +73,11 @@ VOKRI_SCENEFILE_API uint32_t vokri_scenefile_core_abi_version(void);
 
 /* A canvas and a Scene: everything one render needs. The pointers are the
  * caller's (or a frame's, below) and are only read during a call. `ids` is
- * parallel to `items` (what picking reports); it may be null for rendering. */
+ * parallel to `items` (what picking reports); it may be null for rendering.
+ * `sources` and `kinds`, also parallel to `items` and each may be null,
+ * name the item a DrawItem comes from in errors (a scene file's text item
+ * is a vector record, a dashed shape two records): "items[sources[i]]
+ * (kinds[i])". */
 typedef struct VokriSceneRecords {
     int32_t width;
     int32_t height;
@@ -95,6 +99,8 @@ typedef struct VokriSceneRecords {
     uint32_t mesh_count;
     const VokriMorphRecord* morphs;
     uint32_t morph_count;
+    const uint32_t* sources;
+    const char* const* kinds;
 } VokriSceneRecords;
 
 /* ---- documents ---------------------------------------------------------- */
@@ -154,6 +160,23 @@ VOKRI_SCENEFILE_API const VokriSceneRecords* vokri_scenefile_frame_records(const
 VOKRI_SCENEFILE_API int64_t vokri_scenefile_frame_number(const VokriSceneFrame* frame);
 
 VOKRI_SCENEFILE_API void vokri_scenefile_frame_free(VokriSceneFrame* frame);
+
+/* What the frame could draw only in part (a character no installed font
+ * has, an SVG feature the renderer cannot draw), one line each, each said
+ * once per document: the warnings of the document that this frame met
+ * first. Valid until the frame is freed. */
+VOKRI_SCENEFILE_API uint32_t vokri_scenefile_frame_warning_count(const VokriSceneFrame* frame);
+VOKRI_SCENEFILE_API const char* vokri_scenefile_frame_warning(const VokriSceneFrame* frame, uint32_t i);
+
+/* One item of a scene file, given as its JSON object (for example
+ * {"kind": "text", "text": "Hello"}), built alone on a canvas of 1 x 1
+ * pixels at `scale`: the records a host adds to its own Scene (a text or an
+ * SVG drawing is one vector record). `base_dir` (may be null) resolves
+ * relative files. Every warning of the item is in the frame. Null on
+ * failure. */
+VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_build_item(const char* item_json, size_t length,
+                                                                const char* base_dir, double scale,
+                                                                VokriSceneFileError** error);
 
 /* ---- rendering ---------------------------------------------------------- */
 

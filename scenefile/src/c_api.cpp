@@ -3,8 +3,11 @@
 // exception leaves this file.
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -19,17 +22,22 @@
 #include "vokri_scenefile.h"
 
 using namespace vokri_scenefile;
+using json = nlohmann::json;
 
 struct VokriSceneDocument {
     SceneDocument document;
     std::string name;  // the file that messages name
     VokriSceneInfo info{};
+    // Warnings already given by a frame: each is given once.
+    mutable std::mutex mutex;
+    mutable std::set<std::string> warned;
 };
 
 struct VokriSceneFrame {
     Scene scene;
     VokriSceneRecords records{};
     int64_t number = -1;
+    std::vector<std::string> warnings;  // those to report
 };
 
 struct VokriSceneVideo {
@@ -136,10 +144,20 @@ void fill_records(VokriSceneFrame& fr) {
     r.mesh_count = static_cast<uint32_t>(s.meshes.size());
     r.morphs = s.morphs.data();
     r.morph_count = static_cast<uint32_t>(s.morphs.size());
+    r.sources = s.sources.data();
+    r.kinds = s.kinds.data();
 }
 
-// Builds frame k of `d`, or fills `f`.
-VokriSceneFrame* build_frame(const VokriSceneDocument& d, int64_t k, Failure& f) {
+// The frame's warnings that the document has not given yet.
+void take_new_warnings(const VokriSceneDocument& d, VokriSceneFrame& fr) {
+    const std::lock_guard lock(d.mutex);
+    for (const std::string& w : fr.scene.warnings)
+        if (d.warned.insert(w).second) fr.warnings.push_back(w);
+}
+
+// Builds frame k of `d`, or fills `f`. `report` takes the frame's warnings
+// that the document has not given yet.
+VokriSceneFrame* build_frame(const VokriSceneDocument& d, int64_t k, Failure& f, bool report = true) {
     const int64_t number = d.info.animated ? k : -1;
     auto fr = std::make_unique<VokriSceneFrame>();
     fr->number = number;
@@ -150,6 +168,7 @@ VokriSceneFrame* build_frame(const VokriSceneDocument& d, int64_t k, Failure& f)
         return nullptr;
     }
     fill_records(*fr);
+    if (report) take_new_warnings(d, *fr);
     return fr.release();
 }
 
@@ -170,7 +189,7 @@ VokriSceneDocument* open_document(const std::string& name, Load&& load, VokriSce
         d->info.animated = a.animated ? 1 : 0;
         d->info.fps = a.animated ? a.fps : 0.0;
         d->info.frame_count = a.frame_count;
-        std::unique_ptr<VokriSceneFrame> first(build_frame(*d, 0, f));
+        std::unique_ptr<VokriSceneFrame> first(build_frame(*d, 0, f, false));
         if (!first) return f.status;
         d->info.width = first->records.width;
         d->info.height = first->records.height;
@@ -258,6 +277,44 @@ VOKRI_SCENEFILE_API int64_t vokri_scenefile_frame_number(const VokriSceneFrame* 
 }
 
 VOKRI_SCENEFILE_API void vokri_scenefile_frame_free(VokriSceneFrame* frame) { delete frame; }
+
+VOKRI_SCENEFILE_API uint32_t vokri_scenefile_frame_warning_count(const VokriSceneFrame* frame) {
+    return frame ? static_cast<uint32_t>(frame->warnings.size()) : 0;
+}
+
+VOKRI_SCENEFILE_API const char* vokri_scenefile_frame_warning(const VokriSceneFrame* frame, uint32_t i) {
+    return frame && i < frame->warnings.size() ? frame->warnings[i].c_str() : nullptr;
+}
+
+VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_build_item(const char* item_json, size_t length,
+                                                                const char* base_dir, double scale,
+                                                                VokriSceneFileError** error) {
+    VokriSceneFrame* out = nullptr;
+    guarded(error, VOKRI_SCENEFILE_BAD_SCENE, [&](Failure& f) {
+        if (!item_json && length > 0) return (f = bad_arguments("no item text")).status;
+        auto fr = std::make_unique<VokriSceneFrame>();
+        try {
+            const json item = parse_json_text(std::string(item_json ? item_json : "", length));
+            json doc = {{"width", 1}, {"height", 1}, {"scale", 1}, {"items", json::array({item})}};
+            ParseOptions p;
+            if (base_dir) p.base_dir = base_dir;
+            p.scale = scale;
+            fr->scene = build_scene(doc, p);
+        } catch (const SceneError& e) {
+            f = scene_failure(e, "", -1);
+            // The path within the item, not within the scene built around it.
+            const std::string within = "items[0]";
+            if (f.json_path.starts_with(within + ".")) f.json_path.erase(0, within.size() + 1);
+            else if (f.json_path.starts_with(within)) f.json_path.erase(0, within.size());
+            return f.status;
+        }
+        fill_records(*fr);
+        fr->warnings = fr->scene.warnings;
+        out = fr.release();
+        return VOKRI_SCENEFILE_OK;
+    });
+    return out;
+}
 
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_render(const VokriSceneRecords* records, int32_t mode, int64_t frame,
                                                    uint32_t* pixels, size_t pixel_count,

@@ -24,8 +24,8 @@ int32_t settle(const vokri::CallOutcome& out, const VokriSceneRecords& r, const 
         f.render_error = static_cast<int32_t>(out.error);
         f.error_name = vokri::error_name(out.error);
         if (out.failed_item < r.item_count) {
-            f.item_index = out.failed_item;
-            f.item_kind = item_kind_name(r, out.failed_item);
+            f.item_index = r.sources ? r.sources[out.failed_item] : out.failed_item;
+            f.item_kind = r.kinds ? r.kinds[out.failed_item] : item_kind_name(r, out.failed_item);
         }
         return f.status;
     }

@@ -15,7 +15,11 @@
 #include "animation.h"
 #include "colour.h"
 #include "f32.h"
+#include "dash_fields.h"
 #include "json_values.h"
+#include "shape_outline.h"
+#include "svg_item.h"
+#include "text_item.h"
 #include "mesh_gen.h"
 #include "png_read.h"
 
@@ -45,27 +49,37 @@ private:
     void mesh_item(Obj& o);
     VokriMeshLayer mesh_layer(const json& v, const std::string& path);
     void infinite_item(Obj& o, const std::string& kind);
+    // A drawing (text, SVG, dashed strokes) as a vector record.
+    void drawing_item(VectorDrawing d);
+    VokriVectorShape owned_shape(const DrawnShape& d);
+    // The stroke of a shape record's outline, dashed, as a drawing.
+    void dashed_shape_stroke(const VokriShapeRecord& r, const DashSpec& dash, const std::string& path);
 
-    // Removes the record the current item pushed last.
-    void drop_record() {
-        switch (kind_) {
-        case VOKRI_ITEM_SHAPE: s_.shapes.pop_back(); break;
-        case VOKRI_ITEM_BATCH: s_.batches.pop_back(); break;
-        case VOKRI_ITEM_VECTOR: s_.vectors.pop_back(); break;
-        case VOKRI_ITEM_MORPH: s_.morphs.pop_back(); break;
-        case VOKRI_ITEM_IMAGE: s_.images.pop_back(); break;
-        case VOKRI_ITEM_MESH: s_.meshes.pop_back(); break;
-        default: s_.infinite.pop_back(); break;
+    // Removes the records the current item pushed.
+    void drop_records() {
+        for (auto it = pushed_.rbegin(); it != pushed_.rend(); ++it) {
+            switch (it->kind) {
+            case VOKRI_ITEM_SHAPE: s_.shapes.pop_back(); break;
+            case VOKRI_ITEM_BATCH: s_.batches.pop_back(); break;
+            case VOKRI_ITEM_VECTOR: s_.vectors.pop_back(); break;
+            case VOKRI_ITEM_MORPH: s_.morphs.pop_back(); break;
+            case VOKRI_ITEM_IMAGE: s_.images.pop_back(); break;
+            case VOKRI_ITEM_MESH: s_.meshes.pop_back(); break;
+            default: s_.infinite.pop_back(); break;
+            }
         }
+        pushed_.clear();
     }
 
+    // Adds a record and the DrawItem that will draw it (an item may push
+    // more than one: a dashed shape is its fill and its dashed stroke).
     template <class T>
     uint32_t push(std::vector<T>& records, const T& r, uint32_t kind) {
         if (records.size() >= 0xFFFFFFFFull) fail("items", "too many records");
         records.push_back(r);
-        index_ = static_cast<uint32_t>(records.size() - 1);
-        kind_ = kind;
-        return index_;
+        const auto index = static_cast<uint32_t>(records.size() - 1);
+        pushed_.push_back(VokriDrawItem{kind, index});
+        return index;
     }
 
     // Colour lists of batches: one colour for every element, or a list.
@@ -74,8 +88,7 @@ private:
 
     Scene& s_;
     const ParseOptions& options_;
-    uint32_t kind_ = 0;
-    uint32_t index_ = 0;
+    std::vector<VokriDrawItem> pushed_;  // by the item being read
 };
 
 constexpr std::initializer_list<const char*> kShapeTypes = {
@@ -106,7 +119,68 @@ VokriShapeRecord Builder::shape(Obj& o) {
     return r;
 }
 
-void Builder::shape_item(Obj& o) { push(s_.shapes, shape(o), VOKRI_ITEM_SHAPE); }
+void Builder::shape_item(Obj& o) {
+    VokriShapeRecord r = shape(o);
+    const auto dash = read_dash(o);
+    if (!dash || !r.stroke_enabled || !(r.stroke_width > 0)) {
+        push(s_.shapes, r, VOKRI_ITEM_SHAPE);
+        return;
+    }
+    VokriShapeRecord fill = r;
+    fill.stroke_enabled = 0;
+    if (fill.fill_enabled) push(s_.shapes, fill, VOKRI_ITEM_SHAPE);
+    dashed_shape_stroke(r, *dash, o.path());
+}
+
+void Builder::dashed_shape_stroke(const VokriShapeRecord& r, const DashSpec& dash, const std::string& path) {
+    DrawnShape stroke;
+    if (!shape_outline(r, stroke.outline)) {
+        // A shape the renderer refuses: drawn as the record, so that its
+        // error reads as it always does.
+        push(s_.shapes, r, VOKRI_ITEM_SHAPE);
+        return;
+    }
+    stroke.stroke = true;
+    stroke.stroke_color = r.stroke_color;
+    stroke.stroke_width = r.stroke_width;
+    VectorDrawing d;
+    d.opacity = r.opacity;
+    d.shapes.push_back(std::move(stroke));
+    dash_strokes(d, dash, path);
+    drawing_item(std::move(d));
+}
+
+VokriVectorShape Builder::owned_shape(const DrawnShape& d) {
+    VokriVectorShape v{};
+    v.segment_count = static_cast<uint32_t>(d.outline.segments.size());
+    v.subpath_count = static_cast<uint32_t>(d.outline.subpath_ends.size());
+    v.segments = s_.own(d.outline.segments);
+    v.subpath_ends = s_.own(d.outline.subpath_ends);
+    v.subpath_closed = s_.own(d.outline.subpath_closed);
+    v.fill_enabled = d.fill ? 1 : 0;
+    v.fill_color = d.fill_color;
+    v.stroke_enabled = d.stroke ? 1 : 0;
+    v.stroke_color = d.stroke_color;
+    v.stroke_width = d.stroke_width;
+    v.reveal_order = d.reveal_order;
+    return v;
+}
+
+void Builder::drawing_item(VectorDrawing d) {
+    std::vector<VokriVectorShape> shapes;
+    shapes.reserve(d.shapes.size());
+    for (const DrawnShape& shape : d.shapes)
+        if (!shape.outline.empty()) shapes.push_back(owned_shape(shape));
+    VokriVectorRecord r{};
+    r.shape_count = static_cast<uint32_t>(shapes.size());
+    r.shapes = s_.own(std::move(shapes));
+    r.stagger_count = d.stagger_count;
+    r.progress = d.progress;
+    std::memcpy(r.transform, d.transform, sizeof r.transform);
+    r.opacity = d.opacity;
+    for (auto& w : d.warnings) s_.warnings.push_back(std::move(w));
+    push(s_.vectors, r, VOKRI_ITEM_VECTOR);
+}
 
 const uint32_t* Builder::colour_list(Obj& o, const std::string& key, uint32_t count) {
     const json* j = o.get(key);
@@ -224,6 +298,14 @@ VokriVectorShape Builder::vector_shape(const json& v, const std::string& path) {
     return r;
 }
 
+// Whether every shape of the record makes a valid outline (else the record
+// goes to the renderer as it is, and fails there as it always does).
+bool dashable(const VokriVectorRecord& r) {
+    for (uint32_t i = 0; i < r.shape_count; ++i)
+        if (!drawn_shape(r.shapes[i])) return false;
+    return true;
+}
+
 void Builder::vector_item(Obj& o) {
     VokriVectorRecord r{};
     std::vector<VokriVectorShape> shapes;
@@ -240,6 +322,17 @@ void Builder::vector_item(Obj& o) {
     r.progress = o.number("progress", 1.0);
     o.transform(r.transform);
     r.opacity = o.number("opacity", 1.0);
+    if (const auto dash = read_dash(o); dash && r.shapes && dashable(r)) {
+        VectorDrawing d;
+        for (uint32_t i = 0; i < r.shape_count; ++i) d.shapes.push_back(*drawn_shape(r.shapes[i]));
+        d.stagger_count = r.stagger_count;
+        d.progress = r.progress;
+        std::memcpy(d.transform, r.transform, sizeof d.transform);
+        d.opacity = r.opacity;
+        dash_strokes(d, *dash, o.path());
+        drawing_item(std::move(d));
+        return;
+    }
     push(s_.vectors, r, VOKRI_ITEM_VECTOR);
 }
 
@@ -518,10 +611,13 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
     const json& k = o.required("kind");
     int32_t id = position < 0x7FFFFFFF ? static_cast<int32_t>(position + 1) : 0;
     if (const json* j = o.get("id")) id = static_cast<int32_t>(read_integer(*j, o.at("id"), INT32_MIN, INT32_MAX));
+    pushed_.clear();
+    std::string kind_name;
     if (k.is_number()) {
         // A raw DrawItem: kind and index as given, no record of its own.
-        kind_ = read_u32(k, o.at("kind"));
-        index_ = o.u32("index", 0);
+        const uint32_t kind = read_u32(k, o.at("kind"));
+        pushed_.push_back(VokriDrawItem{kind, o.u32("index", 0)});
+        kind_name = "kind " + std::to_string(kind);
     } else if (k.is_string()) {
         const std::string kind = k.get<std::string>();
         if (kind == "shape") shape_item(o);
@@ -533,10 +629,13 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
         else if (kind == "line" || kind == "grid" || kind == "complex_grid" || kind == "fractal" ||
                  kind == "infinite")
             infinite_item(o, kind);
+        else if (kind == "text") drawing_item(read_text_item(o, options_));
+        else if (kind == "svg") drawing_item(read_svg_item(o, options_));
         else
             fail(o.at("kind"), "unknown kind \"" + kind +
                                    "\" (expected shape, batch, vector, morph, image, mesh, line, grid, "
-                                   "complex_grid, fractal, infinite or an integer)");
+                                   "complex_grid, fractal, infinite, text, svg or an integer)");
+        kind_name = kind;
     } else {
         expected(o.at("kind"), "a kind name or an integer", k);
     }
@@ -545,11 +644,15 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
     if (!visible) {
         // Read and checked all the same, but it leaves no record: records
         // are numbered among the items drawn.
-        if (k.is_string()) drop_record();
+        if (k.is_string()) drop_records();
         return;
     }
-    s_.items.push_back(VokriDrawItem{kind_, index_});
-    s_.ids.push_back(id);
+    for (const VokriDrawItem& d : pushed_) {
+        s_.items.push_back(d);
+        s_.ids.push_back(id);
+        s_.sources.push_back(static_cast<uint32_t>(position));
+        s_.kinds.push_back(s_.name(kind_name));
+    }
 }
 
 

@@ -48,6 +48,14 @@ struct Scene : SceneArrays {
     int32_t width = 0;
     int32_t height = 0;
     double scale = 0.0;
+    // Parallel to `items`: the position in the file's item list and the
+    // kind name of the item each DrawItem comes from (an item may make
+    // several, or none when hidden), for messages.
+    std::vector<uint32_t> sources;
+    std::vector<const char*> kinds;
+    // What could be drawn only in part (missing characters, unsupported SVG
+    // features), one line each.
+    std::vector<std::string> warnings;
 
     Scene() = default;
     Scene(const Scene&) = delete;
@@ -61,6 +69,13 @@ struct Scene : SceneArrays {
     T* own(std::vector<T> v) {
         auto& slot = storage<T>().emplace_back(std::move(v));
         return slot.data();
+    }
+
+    // A kind name, kept as long as the scene.
+    const char* name(const std::string& kind) {
+        for (const auto& n : names_)
+            if (n == kind) return n.c_str();
+        return names_.emplace_back(kind).c_str();
     }
 
     // A decoded image file, shared with the cache and other frames.
@@ -85,6 +100,7 @@ private:
     std::deque<std::vector<VokriVectorShape>> vector_shapes_;
     std::deque<std::vector<VokriMeshLayer>> layers_;
     std::vector<std::shared_ptr<const Raster>> rasters_;
+    std::deque<std::string> names_;
 };
 
 template <> inline std::deque<std::vector<double>>& Scene::storage<double>() { return doubles_; }

@@ -32,6 +32,7 @@ struct FrameResult {
     std::string message;
     std::vector<uint32_t> pixels;  // frames kept in memory
     std::string staged;            // PNG frames for standard output: the file to copy
+    std::vector<std::string> warnings;
 };
 
 bool uses_rgba(int32_t mode) { return mode == VOKRI_SCENEFILE_PNG_ALPHA || mode == VOKRI_SCENEFILE_RGBA0; }
@@ -98,6 +99,7 @@ FrameResult FrameRun::render(int64_t k) const {
     const Frame frame(vokri_scenefile_frame(&doc_, k, &error));
     int status = frame ? 0 : VOKRI_SCENEFILE_BAD_SCENE;
     if (frame) {
+        r.warnings = frame_warnings(frame.get());
         const VokriSceneRecords* records = vokri_scenefile_frame_records(frame.get());
         const int64_t number = vokri_scenefile_frame_number(frame.get());
         if (in_memory()) {
@@ -119,6 +121,8 @@ FrameResult FrameRun::render(int64_t k) const {
 }
 
 int FrameRun::deliver(FrameResult& r) {
+    if (!r.warnings.empty()) progress_->clear();
+    for (const std::string& w : r.warnings) std::fprintf(stderr, "vokri-render: warning: %s\n", w.c_str());
     VokriSceneFileError* error = nullptr;
     if (!r.staged.empty()) {
         if (!copy_to_stdout(r.staged))

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "vokri_scenefile.h"
 
@@ -36,6 +37,14 @@ struct Fault {
 inline Fault take_fault(int status, VokriSceneFileError* raw) {
     const Error e(raw);
     return Fault{status, e ? e->text : "out of memory"};
+}
+
+// The warnings the scene library gives with a frame.
+inline std::vector<std::string> frame_warnings(const VokriSceneFrame* frame) {
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < vokri_scenefile_frame_warning_count(frame); ++i)
+        out.emplace_back(vokri_scenefile_frame_warning(frame, i));
+    return out;
 }
 
 }  // namespace vokri_tool

@@ -259,6 +259,9 @@ int pick(const VokriSceneDocument& document, const FrameSelection& frames, bool 
         const int status = frame ? vokri_scenefile_pick(vokri_scenefile_frame_records(frame.get()),
                                                         vokri_scenefile_frame_number(frame.get()), x, y, &id, &error)
                                  : VOKRI_SCENEFILE_BAD_SCENE;
+        if (frame)
+            for (const std::string& w : frame_warnings(frame.get()))
+                std::fprintf(stderr, "vokri-render: warning: %s\n", w.c_str());
         if (status != 0) {
             const Fault f = take_fault(status, error);
             std::fprintf(stderr, "vokri-render: %s\n", f.text.c_str());
