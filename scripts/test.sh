@@ -25,7 +25,8 @@ t0=$(date +%s)
 step() { echo "=== [$(($(date +%s) - t0)) s] $*"; }
 
 step "normal build and tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVOKRI_WERROR=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVOKRI_WERROR=ON -DVOKRI_BUILD_TOOLS=ON -DVOKRI_BUILD_TESTS=ON \
+  -DVOKRI_BUILD_SCENEFILE=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure --no-tests=error -j"$jobs")
 
@@ -40,7 +41,7 @@ scripts/test-aarch64.sh build
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKRI_WERROR=ON \
-  -DVOKRI_SANITIZE=address,undefined -DVOKRI_BUILD_BENCH=OFF >/dev/null
+  -DVOKRI_SANITIZE=address,undefined -DVOKRI_BUILD_BENCH=OFF -DVOKRI_BUILD_TOOLS=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure --no-tests=error -j"$jobs")

@@ -112,7 +112,10 @@ void set_size(SvgDocument& doc, const RootFrame& frame) {
         doc.height = frame.view_box->height;
         return;
     }
+    // Without a view box or a size, the drawing is what its shapes cover.
     const svg::Bounds b = frame.width && frame.height ? svg::Bounds{} : bounds_of(doc.shapes);
+    if (!frame.width) doc.min_x = b.min_x();
+    if (!frame.height) doc.min_y = b.min_y();
     doc.width = frame.width.value_or(b.width());
     doc.height = frame.height.value_or(b.height());
 }

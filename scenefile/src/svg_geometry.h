@@ -45,6 +45,9 @@ public:
     // 0 while empty.
     double width() const { return max_x_ < min_x_ ? 0.0 : max_x_ - min_x_; }
     double height() const { return max_y_ < min_y_ ? 0.0 : max_y_ - min_y_; }
+    // The corner with the least coordinates; (0, 0) while empty.
+    double min_x() const { return max_x_ < min_x_ ? 0.0 : min_x_; }
+    double min_y() const { return max_y_ < min_y_ ? 0.0 : min_y_; }
 
 private:
     void add_point(Point p);

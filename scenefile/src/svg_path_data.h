@@ -22,7 +22,7 @@ struct PathData {
     // Offset of the character where the grammar failed; what came before it
     // is kept.
     size_t error_at = std::string_view::npos;
-    // The failure is a number that is not finite or beyond kMaxSvgMagnitude,
+    // The failure is a number that is not finite or of magnitude above 1e15,
     // starting at error_at.
     bool out_of_range = false;
 };
