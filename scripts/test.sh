@@ -12,7 +12,9 @@
 #   4. builds the libFuzzer targets with clang and fuzzes each for a minute:
 #      the Scene target from the committed seed corpus, past findings
 #      (fuzz/regressions) and a corpus generated afresh from the current
-#      sample scenes and showcase; the scene-file target from the examples.
+#      sample scenes and showcase; the scene-file target (the scene
+#      library's C API: scene files, text, SVG, dashes) from the examples;
+#      the SVG reader from the example drawing.
 # Each step prints its start time; the whole run takes about 25 minutes on
 # two cores.
 # VOKRI_FUZZ_SECONDS sets the fuzzing time per target (default 60; 0 skips it).
@@ -68,7 +70,7 @@ step "fuzz targets (clang, libFuzzer, ASan + UBSan)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKRI_BUILD_FUZZ=ON \
   -DVOKRI_SANITIZE=address,undefined -DVOKRI_BUILD_TESTS=OFF -DVOKRI_BUILD_BENCH=OFF \
   -DVOKRI_BUILD_TOOLS=ON >/dev/null
-cmake --build build-fuzz -j"$jobs" --target scene_fuzzer scene_file_fuzzer make_corpus
+cmake --build build-fuzz -j"$jobs" --target scene_fuzzer scene_file_fuzzer svg_fuzzer make_corpus
 rm -rf build-fuzz/corpus-fresh build-fuzz/work-* && mkdir -p build-fuzz/corpus-fresh
 build-fuzz/fuzz/make_corpus build-fuzz/corpus-fresh examples/showcase.json
 # The seed corpora of each target (the first directory collects what the run
@@ -85,4 +87,6 @@ fuzz() {
 }
 fuzz scene_fuzzer fuzz/corpus fuzz/regressions build-fuzz/corpus-fresh
 fuzz scene_file_fuzzer -dict=fuzz/scene_file.dict examples
+mkdir -p build-fuzz/corpus-svg && cp examples/*.svg build-fuzz/corpus-svg/
+fuzz svg_fuzzer -dict=fuzz/svg.dict build-fuzz/corpus-svg
 step "done"

@@ -12,7 +12,7 @@ from . import _records as R
 from . import _values as V
 from ._library import lib
 from .errors import call_handle
-from .items import Item
+from .items import Item, _show
 
 
 class DrawingWarning(UserWarning):
@@ -100,7 +100,7 @@ class _Drawing(Item):
         return _convert.vector(r.vectors[0], self.id)
 
     def __repr__(self):
-        shown = ", ".join(f"{k}={v!r}" for k, v in self.fields.items() if v is not None)
+        shown = ", ".join(f"{k}={_show(k, v)}" for k, v in self.fields.items() if v is not None)
         return f"{type(self).__name__}({shown})"
 
 
