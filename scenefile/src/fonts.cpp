@@ -81,11 +81,11 @@ std::string lower(std::string s) {
 }
 
 // The file and face index fontconfig matched for `pattern`, and its family.
-bool matched_file(FcPattern* pattern, std::string& file, int& index, std::string& family) {
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+bool matched_file(FcConfig* config, FcPattern* pattern, std::string& file, int& index, std::string& family) {
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     if (!match) return false;
     FcChar8* path = nullptr;
     FcChar8* fam = nullptr;
@@ -141,7 +141,12 @@ FontLibrary& FontLibrary::instance() {
     return library;
 }
 
-FontLibrary::FontLibrary() { FcInit(); }
+FontLibrary::FontLibrary() : config_(FcInitLoadConfigAndFonts()) {}
+
+FontLibrary::~FontLibrary() {
+    by_key_.clear();
+    if (config_) FcConfigDestroy(config_);
+}
 
 std::shared_ptr<const Font> FontLibrary::open(const std::string& path, int index, std::string& error) {
     const std::string key = path + "#" + std::to_string(index);
@@ -190,7 +195,7 @@ std::shared_ptr<const Font> FontLibrary::family(const std::string& name, std::st
                                                                               : name;
     std::string file, found;
     int index = 0;
-    const bool ok = matched_file(pattern, file, index, found);
+    const bool ok = config_ && matched_file(config_, pattern, file, index, found);
     FcPatternDestroy(pattern);
     if (!ok || lower(found) != lower(asked)) {
         error = "no installed font has the family \"" + asked + "\"" +
@@ -213,10 +218,10 @@ std::shared_ptr<const Font> FontLibrary::fallback(char32_t c, const std::string&
     FcCharSetAddChar(set, c);
     FcPatternAddCharSet(pattern, FC_CHARSET, set);
     FcCharSetDestroy(set);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config_, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcFontSet* fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+    FcFontSet* fonts = config_ ? FcFontSort(config_, pattern, FcFalse, nullptr, &result) : nullptr;
     FcPatternDestroy(pattern);
     std::shared_ptr<const Font> found;
     for (int i = 0; fonts && i < fonts->nfont && !found; ++i) {

@@ -15,6 +15,8 @@
 
 struct hb_font_t;
 struct FT_FaceRec_;
+struct _FcConfig;
+typedef struct _FcConfig FcConfig;
 
 namespace vokri_scenefile {
 
@@ -59,10 +61,17 @@ public:
     // `family`; null when no installed font has it.
     std::shared_ptr<const Font> fallback(char32_t c, const std::string& family);
 
+    FontLibrary(const FontLibrary&) = delete;
+    FontLibrary& operator=(const FontLibrary&) = delete;
+    ~FontLibrary();
+
 private:
     FontLibrary();
     std::shared_ptr<const Font> open(const std::string& path, int index, std::string& error);
 
+    // A fontconfig configuration of the library's own, apart from any the
+    // host program uses.
+    FcConfig* config_ = nullptr;
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<const Font>> by_key_;
 };
