@@ -37,7 +37,7 @@ std::string bench_text() {
     std::string text;
     for (int line = 0; line < 40; ++line) {
         std::string l;
-        for (size_t i = static_cast<size_t>(line) * 7; l.size() < 58; ++i) l += words[i % words.size()];
+        for (size_t i = static_cast<size_t>(line) * 7; l.size() < 61; ++i) l += words[i % words.size()];
         text += l + (line < 39 ? "\n" : "");
     }
     return text;
@@ -56,6 +56,7 @@ struct VokriText {
     void frame(double k) {
         VokriSceneFrame* f = build(k);
         VokriSceneRecords r = *vokri_scenefile_frame_records(f);
+        // The item was built on a canvas of its own; it draws on this one.
         r.width = kWidth;
         r.height = kHeight;
         r.scale = kScale;

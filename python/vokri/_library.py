@@ -62,6 +62,7 @@ _declare("vokri_scenefile_frame_free", None, C.c_void_p)
 _declare("vokri_scenefile_frame_warning_count", C.c_uint32, C.c_void_p)
 _declare("vokri_scenefile_frame_warning", C.c_char_p, C.c_void_p, C.c_uint32)
 _declare("vokri_scenefile_build_item", C.c_void_p, C.c_char_p, C.c_size_t, C.c_char_p, C.c_double, _ERROR)
+_declare("vokri_scenefile_text_glyphs", C.c_void_p, C.c_char_p, C.c_size_t, C.c_char_p, _ERROR)
 _declare("vokri_scenefile_render", C.c_int32, _RECORDS, C.c_int32, C.c_int64, C.POINTER(C.c_uint32), C.c_size_t,
          _ERROR)
 _declare("vokri_scenefile_render_file", C.c_int32, _RECORDS, C.c_int32, C.c_int64, C.c_char_p, _ERROR)

@@ -48,10 +48,12 @@ class _Frame:
         return lib.vokri_scenefile_frame_records(self.handle).contents
 
 
-def _build(fields, base_dir):
+def _build(fields, base_dir, glyphs=False):
     text = json.dumps(fields, allow_nan=False).encode()
-    frame = _Frame(call_handle(lib.vokri_scenefile_build_item, text, len(text),
-                               None if base_dir is None else os.fsencode(base_dir), 1.0))
+    where = None if base_dir is None else os.fsencode(base_dir)
+    handle = (call_handle(lib.vokri_scenefile_text_glyphs, text, len(text), where) if glyphs else
+              call_handle(lib.vokri_scenefile_build_item, text, len(text), where, 1.0))
+    frame = _Frame(handle)
     warn_new(frame.handle)
     return frame
 
@@ -86,18 +88,19 @@ class _Drawing(Item):
             self._built = (fields, _build(fields, self._base_dir))
         return self._built[1]
 
-    def _record(self, keep, scale):
+    def _records(self, keep, scale):
+        """The vector records the library built (a text fading in a glyph
+        has two), their buffers kept alive by `keep`."""
         frame = self._frame()
         keep.append(frame)
         r = frame.records()
-        if r.vector_count != 1:  # the library makes exactly one vector record of these kinds
-            raise RuntimeError(f"vokri: a {self._kind_name} item built {r.vector_count} vector records")
-        return R.VectorRecord.from_buffer_copy(r.vectors[0])
+        return [R.VectorRecord.from_buffer_copy(r.vectors[i]) for i in range(r.vector_count)]
 
     def to_vector(self):
-        """The drawing as a vokri.Vector of its outlines, to change freely."""
-        r = self._frame().records()
-        return _convert.vector(r.vectors[0], self.id)
+        """The drawing as a vokri.Vector of its outlines, to change freely
+        (a text: a shape per glyph)."""
+        frame = _build(self._json(), self._base_dir, glyphs=self._kind_name == "text")
+        return _convert.vector(frame.records().vectors[0], self.id)
 
     def __repr__(self):
         shown = ", ".join(f"{k}={_show(k, v)}" for k, v in self.fields.items() if v is not None)

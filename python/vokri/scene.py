@@ -58,6 +58,22 @@ class Scene:
         return _Compiled(self.items, self.ids(), width, height, scale)
 
 
+_NAMES = {R.ITEM_SHAPE: "shape", R.ITEM_BATCH: "batch", R.ITEM_VECTOR: "vector", R.ITEM_MORPH: "morph",
+          R.ITEM_IMAGE: "image", R.ITEM_MESH: "mesh"}
+
+
+def _kind_name(item):
+    """The kind errors name an item by: that of scene files."""
+    if getattr(item, "_kind_name", None):
+        return item._kind_name
+    if isinstance(item, RawItem):
+        return f"kind {item.kind}"
+    if item.kind == R.ITEM_INFINITE:
+        g = item.geometry_kind
+        return R.GEOMETRY_KINDS[g] if g < len(R.GEOMETRY_KINDS) else "infinite"
+    return _NAMES[item.kind]
+
+
 class _Compiled:
     """The VokriSceneRecords of one call. Every buffer a record points to is
     held in `keep` until this object goes away, after the call returns."""
@@ -65,19 +81,29 @@ class _Compiled:
     def __init__(self, items, ids, width, height, scale):
         self.keep = []
         records = {kind: [] for kind, _, _ in _ARRAYS}
-        draw = []
-        for item in items:
+        draw, draw_ids, sources = [], [], []
+        kinds = []
+        for position, (item, item_id) in enumerate(zip(items, ids)):
             if isinstance(item, RawItem):
                 draw.append((item.kind, item.index))
-                continue
-            rec = records[item.kind]
-            draw.append((item.kind, len(rec)))
-            rec.append(item._record(self.keep, scale))
+                made = [None]
+            else:
+                made = item._records(self.keep, scale) if hasattr(item, "_records") else [item._record(self.keep, scale)]
+                for record in made:  # an item may make several records: a DrawItem each, named by the item
+                    draw.append((item.kind, len(records[item.kind])))
+                    records[item.kind].append(record)
+            draw_ids += [item_id] * len(made)
+            sources += [position] * len(made)
+            kinds += [_kind_name(item).encode()] * len(made)
         r = R.SceneRecords(width=width, height=height, scale=scale, item_count=len(draw))
         draw_items = (R.DrawItem * max(len(draw), 1))(*[R.DrawItem(k, i) for k, i in draw])
-        id_array = (C.c_int32 * max(len(ids), 1))(*ids)
+        id_array = (C.c_int32 * max(len(draw_ids), 1))(*draw_ids)
+        source_array = (C.c_uint32 * max(len(sources), 1))(*sources)
         r.items, r.ids = C.cast(draw_items, C.POINTER(R.DrawItem)), C.cast(id_array, C.POINTER(C.c_int32))
-        self.keep += [draw_items, id_array]
+        kind_array = (C.c_char_p * max(len(kinds), 1))(*kinds)
+        r.sources = C.cast(source_array, C.POINTER(C.c_uint32))
+        r.kinds = C.cast(kind_array, C.POINTER(C.c_char_p))
+        self.keep += [draw_items, id_array, source_array, kind_array]
         for kind, rtype, field in _ARRAYS:
             rec = records[kind]
             arr = (rtype * max(len(rec), 1))(*rec)

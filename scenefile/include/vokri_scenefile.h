@@ -170,13 +170,20 @@ VOKRI_SCENEFILE_API const char* vokri_scenefile_frame_warning(const VokriSceneFr
 
 /* One item of a scene file, given as its JSON object (for example
  * {"kind": "text", "text": "Hello"}), built alone on a canvas of 1 x 1
- * pixels at `scale`: the records a host adds to its own Scene (a text or an
- * SVG drawing is one vector record). `base_dir` (may be null) resolves
+ * pixels at `scale`: the records a host adds to its own Scene (an SVG
+ * drawing is one vector record). `base_dir` (may be null) resolves
  * relative files. Every warning of the item is in the frame. Null on
- * failure. */
+ * failure. A text is one vector record, or two while a glyph fades in. */
 VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_build_item(const char* item_json, size_t length,
                                                                 const char* base_dir, double scale,
                                                                 VokriSceneFileError** error);
+
+/* A text item's glyph outlines for a host to take apart (to morph or deform
+ * them): one vector record with a shape per glyph in the order they are
+ * drawn, each shape's reveal_order its place in reading order. (A text as
+ * frames draw it merges the glyphs drawn whole into a shape per paint.) */
+VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_text_glyphs(const char* item_json, size_t length,
+                                                                 const char* base_dir, VokriSceneFileError** error);
 
 /* ---- rendering ---------------------------------------------------------- */
 

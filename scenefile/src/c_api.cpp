@@ -200,6 +200,38 @@ VokriSceneDocument* open_document(const std::string& name, Load&& load, VokriSce
     return out;
 }
 
+// One item built alone on a 1 x 1 canvas (text items a shape per glyph when
+// asked).
+VokriSceneFrame* build_one_item(const char* item_json, size_t length, const char* base_dir, double scale,
+                                bool per_glyph, VokriSceneFileError** error) noexcept {
+    VokriSceneFrame* out = nullptr;
+    guarded(error, VOKRI_SCENEFILE_BAD_SCENE, [&](Failure& f) {
+        if (!item_json && length > 0) return (f = bad_arguments("no item text")).status;
+        auto fr = std::make_unique<VokriSceneFrame>();
+        try {
+            const json item = parse_json_text(std::string(item_json ? item_json : "", length));
+            json doc = {{"width", 1}, {"height", 1}, {"scale", 1}, {"items", json::array({item})}};
+            ParseOptions p;
+            if (base_dir) p.base_dir = base_dir;
+            p.scale = scale;
+            p.text_per_glyph = per_glyph;
+            fr->scene = build_scene(doc, p);
+        } catch (const SceneError& e) {
+            f = scene_failure(e, "", -1);
+            // The path within the item, not within the scene built around it.
+            const std::string within = "items[0]";
+            if (f.json_path.starts_with(within + ".")) f.json_path.erase(0, within.size() + 1);
+            else if (f.json_path.starts_with(within)) f.json_path.erase(0, within.size());
+            return f.status;
+        }
+        fill_records(*fr);
+        fr->warnings = fr->scene.warnings;
+        out = fr.release();
+        return VOKRI_SCENEFILE_OK;
+    });
+    return out;
+}
+
 }  // namespace
 
 extern "C" {
@@ -289,31 +321,12 @@ VOKRI_SCENEFILE_API const char* vokri_scenefile_frame_warning(const VokriSceneFr
 VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_build_item(const char* item_json, size_t length,
                                                                 const char* base_dir, double scale,
                                                                 VokriSceneFileError** error) {
-    VokriSceneFrame* out = nullptr;
-    guarded(error, VOKRI_SCENEFILE_BAD_SCENE, [&](Failure& f) {
-        if (!item_json && length > 0) return (f = bad_arguments("no item text")).status;
-        auto fr = std::make_unique<VokriSceneFrame>();
-        try {
-            const json item = parse_json_text(std::string(item_json ? item_json : "", length));
-            json doc = {{"width", 1}, {"height", 1}, {"scale", 1}, {"items", json::array({item})}};
-            ParseOptions p;
-            if (base_dir) p.base_dir = base_dir;
-            p.scale = scale;
-            fr->scene = build_scene(doc, p);
-        } catch (const SceneError& e) {
-            f = scene_failure(e, "", -1);
-            // The path within the item, not within the scene built around it.
-            const std::string within = "items[0]";
-            if (f.json_path.starts_with(within + ".")) f.json_path.erase(0, within.size() + 1);
-            else if (f.json_path.starts_with(within)) f.json_path.erase(0, within.size());
-            return f.status;
-        }
-        fill_records(*fr);
-        fr->warnings = fr->scene.warnings;
-        out = fr.release();
-        return VOKRI_SCENEFILE_OK;
-    });
-    return out;
+    return build_one_item(item_json, length, base_dir, scale, false, error);
+}
+
+VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_text_glyphs(const char* item_json, size_t length,
+                                                                 const char* base_dir, VokriSceneFileError** error) {
+    return build_one_item(item_json, length, base_dir, 1.0, true, error);
 }
 
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_render(const VokriSceneRecords* records, int32_t mode, int64_t frame,

@@ -51,7 +51,7 @@ private:
     void infinite_item(Obj& o, const std::string& kind);
     // A drawing (text, SVG, dashed strokes) as a vector record.
     void drawing_item(VectorDrawing d);
-    VokriVectorShape owned_shape(const DrawnShape& d);
+    VokriVectorShape owned_shape(DrawnShape& d);  // takes the outline
     // The stroke of a shape record's outline, dashed, as a drawing.
     void dashed_shape_stroke(const VokriShapeRecord& r, const DashSpec& dash, const std::string& path);
 
@@ -150,13 +150,13 @@ void Builder::dashed_shape_stroke(const VokriShapeRecord& r, const DashSpec& das
     drawing_item(std::move(d));
 }
 
-VokriVectorShape Builder::owned_shape(const DrawnShape& d) {
+VokriVectorShape Builder::owned_shape(DrawnShape& d) {
     VokriVectorShape v{};
     v.segment_count = static_cast<uint32_t>(d.outline.segments.size());
     v.subpath_count = static_cast<uint32_t>(d.outline.subpath_ends.size());
-    v.segments = s_.own(d.outline.segments);
-    v.subpath_ends = s_.own(d.outline.subpath_ends);
-    v.subpath_closed = s_.own(d.outline.subpath_closed);
+    v.segments = s_.own(std::move(d.outline.segments));
+    v.subpath_ends = s_.own(std::move(d.outline.subpath_ends));
+    v.subpath_closed = s_.own(std::move(d.outline.subpath_closed));
     v.fill_enabled = d.fill ? 1 : 0;
     v.fill_color = d.fill_color;
     v.stroke_enabled = d.stroke ? 1 : 0;
@@ -169,7 +169,7 @@ VokriVectorShape Builder::owned_shape(const DrawnShape& d) {
 void Builder::drawing_item(VectorDrawing d) {
     std::vector<VokriVectorShape> shapes;
     shapes.reserve(d.shapes.size());
-    for (const DrawnShape& shape : d.shapes)
+    for (DrawnShape& shape : d.shapes)
         if (!shape.outline.empty()) shapes.push_back(owned_shape(shape));
     VokriVectorRecord r{};
     r.shape_count = static_cast<uint32_t>(shapes.size());
@@ -629,7 +629,8 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
         else if (kind == "line" || kind == "grid" || kind == "complex_grid" || kind == "fractal" ||
                  kind == "infinite")
             infinite_item(o, kind);
-        else if (kind == "text") drawing_item(read_text_item(o, options_));
+        else if (kind == "text")
+            for (VectorDrawing& d : read_text_item(o, options_, options_.text_per_glyph)) drawing_item(std::move(d));
         else if (kind == "svg") drawing_item(read_svg_item(o, options_));
         else
             fail(o.at("kind"), "unknown kind \"" + kind +

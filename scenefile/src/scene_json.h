@@ -128,6 +128,9 @@ struct ParseOptions {
     // Image files read once for every frame built with these options; null
     // reads them at every build.
     std::shared_ptr<RasterCache> images;
+    // Text items as a shape per glyph, unmerged (for the glyph outlines
+    // hosts ask for).
+    bool text_per_glyph = false;
 };
 
 // A generated mesh's description {"type": "cube" | "sphere" | "torus", ...}
