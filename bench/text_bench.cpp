@@ -81,13 +81,13 @@ struct CairoText {
         FT_Init_FreeType(&ft);
         FT_New_Face(ft, kFont, 0, &face);
         font = cairo_ft_font_face_create_for_ft_face(face, 0);
-        vokri_scenefile::TextSpec spec;
-        spec.runs = {bench_text()};
-        spec.font = kFont;
-        spec.font_is_file = true;
-        spec.size = 0.5;
-        spec.baseline = vokri_scenefile::TextBaseline::top;
-        for (const auto& g : vokri_scenefile::lay_out_text(spec)->glyphs) glyphs.push_back({g.glyph, g.x, g.y});
+        vokri_scenefile::TextRequest request;
+        request.runs = {bench_text()};
+        request.font = kFont;
+        request.font_is_file = true;
+        request.size = 0.5;
+        request.baseline = vokri_scenefile::TextBaseline::top;
+        for (const auto& g : vokri_scenefile::lay_out_text(request)->glyphs) glyphs.push_back({g.glyph, g.x, g.y});
     }
     ~CairoText() {
         cairo_surface_destroy(surface);

@@ -6,12 +6,12 @@
 
 namespace vokri_scenefile {
 
-std::optional<DashSpec> read_dash(Obj& o) {
+std::optional<DashPattern> read_dash(Obj& o) {
     const json* j = o.get("dash");
     const json* off = o.get("dash_offset");
-    DashSpec spec;
-    if (off) spec.offset = read_number(*off, o.at("dash_offset"));
-    if (!std::isfinite(spec.offset)) fail(o.at("dash_offset"), "expected a finite number");
+    DashPattern request;
+    if (off) request.offset = read_number(*off, o.at("dash_offset"));
+    if (!std::isfinite(request.offset)) fail(o.at("dash_offset"), "expected a finite number");
     if (!j) return std::nullopt;
     const std::string path = o.at("dash");
     read_array(*j, path, "an array of on and off lengths");
@@ -19,14 +19,14 @@ std::optional<DashSpec> read_dash(Obj& o) {
     for (size_t i = 0; i < j->size(); ++i) {
         const double d = read_number((*j)[i], index_path(path, i));
         if (!std::isfinite(d) || d < 0) fail(index_path(path, i), "expected a length of 0 or more");
-        spec.pattern.push_back(d);
+        request.pattern.push_back(d);
     }
-    if (spec.pattern.empty()) return std::nullopt;
-    if (!dashes(spec.pattern)) return std::nullopt;  // all zeros: a solid stroke, as SVG has it
-    return spec;
+    if (request.pattern.empty()) return std::nullopt;
+    if (!dashes(request.pattern)) return std::nullopt;  // all zeros: a solid stroke, as SVG has it
+    return request;
 }
 
-void dash_strokes(VectorDrawing& d, const DashSpec& dash, const std::string& path) {
+void dash_strokes(VectorDrawing& d, const DashPattern& dash, const std::string& path) {
     std::vector<DrawnShape> out;
     size_t pieces = 0;
     for (DrawnShape& s : d.shapes) {

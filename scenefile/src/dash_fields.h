@@ -11,18 +11,18 @@
 
 namespace vokri_scenefile {
 
-struct DashSpec {
+struct DashPattern {
     std::vector<double> pattern;
     double offset = 0;
 };
 
 // nullopt without a "dash" field, or when the pattern dashes nothing (all
 // zeros); faults are SceneErrors at the field's path.
-std::optional<DashSpec> read_dash(Obj& o);
+std::optional<DashPattern> read_dash(Obj& o);
 
 // Every stroked shape of `d` becomes its fill (if any) and its stroke split
 // at the dashes, with the same place in the reveal. `path` names the item
 // in errors (too many dash pieces).
-void dash_strokes(VectorDrawing& d, const DashSpec& dash, const std::string& path);
+void dash_strokes(VectorDrawing& d, const DashPattern& dash, const std::string& path);
 
 }  // namespace vokri_scenefile

@@ -53,7 +53,7 @@ private:
     void drawing_item(VectorDrawing d);
     VokriVectorShape owned_shape(DrawnShape& d);  // takes the outline
     // The stroke of a shape record's outline, dashed, as a drawing.
-    void dashed_shape_stroke(const VokriShapeRecord& r, const DashSpec& dash, const std::string& path);
+    void dashed_shape_stroke(const VokriShapeRecord& r, const DashPattern& dash, const std::string& path);
 
     // Removes the records the current item pushed.
     void drop_records() {
@@ -132,7 +132,7 @@ void Builder::shape_item(Obj& o) {
     dashed_shape_stroke(r, *dash, o.path());
 }
 
-void Builder::dashed_shape_stroke(const VokriShapeRecord& r, const DashSpec& dash, const std::string& path) {
+void Builder::dashed_shape_stroke(const VokriShapeRecord& r, const DashPattern& dash, const std::string& path) {
     DrawnShape stroke;
     if (!shape_outline(r, stroke.outline)) {
         // A shape the renderer refuses: drawn as the record, so that its

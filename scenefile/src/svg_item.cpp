@@ -73,7 +73,7 @@ Placement place(Obj& o, const SvgDocument& svg) {
 // One element of the drawing as a shape, with its own dashes (those of the
 // item, when it has some, win).
 void add_shape(VectorDrawing& d, const SvgShape& e, const Placement& p, uint32_t order,
-               const std::optional<DashSpec>& item_dash, const std::string& path) {
+               const std::optional<DashPattern>& item_dash, const std::string& path) {
     DrawnShape s;
     s.outline.subpath_ends = e.subpath_ends;
     s.outline.subpath_closed = e.subpath_closed;
@@ -96,9 +96,9 @@ void add_shape(VectorDrawing& d, const SvgShape& e, const Placement& p, uint32_t
         d.shapes.push_back(std::move(fill));
         s.fill = false;
     }
-    std::optional<DashSpec> dash = item_dash;
+    std::optional<DashPattern> dash = item_dash;
     if (!dash && dashes(e.dash)) {
-        dash = DashSpec{e.dash, e.dash_offset * p.k};
+        dash = DashPattern{e.dash, e.dash_offset * p.k};
         for (double& v : dash->pattern) v *= p.k;
     }
     if (!dash) {

@@ -19,7 +19,7 @@ struct RunPaint {
 
 // "text": a string, or a list of runs {"text": ..., "fill_color": ...,
 // "stroke_color": ...}.
-std::vector<RunPaint> read_runs(Obj& o, TextSpec& spec) {
+std::vector<RunPaint> read_runs(Obj& o, TextRequest& request) {
     const json& t = o.required("text");
     const std::string path = o.at("text");
     std::vector<RunPaint> paints;
@@ -28,7 +28,7 @@ std::vector<RunPaint> read_runs(Obj& o, TextSpec& spec) {
         if (!s.is_string()) expected(p, "a string", s);
         bytes += s.get_ref<const std::string&>().size();
         if (bytes > kMaxTextBytes) fail(p, "more than " + std::to_string(kMaxTextBytes) + " bytes of text");
-        spec.runs.push_back(s.get<std::string>());
+        request.runs.push_back(s.get<std::string>());
     };
     if (t.is_string()) {
         add(t, path);
@@ -50,20 +50,20 @@ std::vector<RunPaint> read_runs(Obj& o, TextSpec& spec) {
 
 // A family name, or a font file (a name with a '/' or a font extension),
 // relative to the scene file.
-void read_font(Obj& o, const ParseOptions& options, TextSpec& spec) {
+void read_font(Obj& o, const ParseOptions& options, TextRequest& request) {
     const json* f = o.get("font");
     if (!f) {
-        spec.font = "DejaVu Sans";
+        request.font = "DejaVu Sans";
         return;
     }
     if (!f->is_string() || f->get_ref<const std::string&>().empty()) expected(o.at("font"), "a font name or file", *f);
     const std::string name = f->get<std::string>();
     const std::string ext = std::filesystem::path(name).extension().string();
-    spec.font_is_file = name.find('/') != std::string::npos || ext == ".ttf" || ext == ".otf" || ext == ".ttc" ||
+    request.font_is_file = name.find('/') != std::string::npos || ext == ".ttf" || ext == ".otf" || ext == ".ttc" ||
                         ext == ".TTF" || ext == ".OTF" || ext == ".woff";
     std::filesystem::path file = name;
-    if (spec.font_is_file && file.is_relative() && !options.base_dir.empty()) file = options.base_dir / file;
-    spec.font = spec.font_is_file ? file.string() : name;
+    if (request.font_is_file && file.is_relative() && !options.base_dir.empty()) file = options.base_dir / file;
+    request.font = request.font_is_file ? file.string() : name;
 }
 
 double positive(Obj& o, const char* key, double fallback) {
@@ -154,13 +154,13 @@ std::vector<VectorDrawing> frame_drawings(const VectorDrawing& d, const std::vec
 }  // namespace
 
 std::vector<VectorDrawing> read_text_item(Obj& o, const ParseOptions& options, bool per_glyph) {
-    TextSpec spec;
-    const std::vector<RunPaint> paints = read_runs(o, spec);
-    read_font(o, options, spec);
-    spec.size = positive(o, "size", 0.5);
-    spec.line_height = positive(o, "line_height", 1.2);
-    spec.align = static_cast<TextAlign>(o.enumeration("align", 0, {"left", "center", "right"}) % 3);
-    spec.baseline =
+    TextRequest request;
+    const std::vector<RunPaint> paints = read_runs(o, request);
+    read_font(o, options, request);
+    request.size = positive(o, "size", 0.5);
+    request.line_height = positive(o, "line_height", 1.2);
+    request.align = static_cast<TextAlign>(o.enumeration("align", 0, {"left", "center", "right"}) % 3);
+    request.baseline =
         static_cast<TextBaseline>(o.enumeration("baseline", 0, {"alphabetic", "middle", "top", "bottom"}) % 4);
     const uint32_t fill = o.colour("fill_color", 0xFFFFFFFFu);
     const bool has_stroke = o.has("stroke_color");
@@ -174,7 +174,7 @@ std::vector<VectorDrawing> read_text_item(Obj& o, const ParseOptions& options, b
 
     std::shared_ptr<const TextLayout> layout;
     try {
-        layout = lay_out_text(spec);
+        layout = lay_out_text(request);
     } catch (const SceneError& e) {
         fail(o.at("font"), e.message());
     }

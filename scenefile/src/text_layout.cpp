@@ -46,12 +46,12 @@ std::string codepoint_name(char32_t c) {
 
 class Layouter {
 public:
-    explicit Layouter(const TextSpec& spec) : spec_(spec) {
+    explicit Layouter(const TextRequest& request) : request_(request) {
         std::string error;
         FontLibrary& fonts = FontLibrary::instance();
-        primary_ = spec.font_is_file ? fonts.file(spec.font, error) : fonts.family(spec.font, error);
+        primary_ = request.font_is_file ? fonts.file(request.font, error) : fonts.family(request.font, error);
         if (!primary_) throw SceneError("", error);
-        for (const auto& r : spec.runs) {
+        for (const auto& r : request.runs) {
             run_starts_.push_back(text_.size());
             text_ += r;
         }
@@ -65,12 +65,12 @@ public:
                 lines.emplace_back(begin, i);
                 begin = i + 1;
             }
-        const double s = spec_.size / primary_->units_per_em();
+        const double s = request_.size / primary_->units_per_em();
         const double asc = primary_->ascender() * s, desc = primary_->descender() * s;
-        const double step = spec_.line_height * spec_.size;
+        const double step = request_.line_height * request_.size;
         const double block = static_cast<double>(lines.size() - 1) * step;
         double y0 = 0;  // the first baseline
-        switch (spec_.baseline) {
+        switch (request_.baseline) {
         case TextBaseline::alphabetic: y0 = 0; break;
         case TextBaseline::top: y0 = -asc; break;
         case TextBaseline::bottom: y0 = block - desc; break;
@@ -94,7 +94,7 @@ private:
     // primary one again (its .notdef glyph) with a warning.
     std::shared_ptr<const Font> font_for(char32_t c) {
         if (primary_->has_character(c) || c == '\n' || c == '\t' || c == ' ') return primary_;
-        if (auto f = FontLibrary::instance().fallback(c, spec_.font_is_file ? "sans-serif" : spec_.font)) return f;
+        if (auto f = FontLibrary::instance().fallback(c, request_.font_is_file ? "sans-serif" : request_.font)) return f;
         const std::string warning = "no installed font has the character " + codepoint_name(c) +
                                     "; it is drawn as the font's missing-glyph box";
         if (std::find(out_.warnings.begin(), out_.warnings.end(), warning) == out_.warnings.end())
@@ -118,7 +118,7 @@ private:
         std::vector<Shaped> shaped;
         double pen = 0;
         for (const Segment& seg : segments(begin, end)) shape(seg, begin, end, pen, baseline, shaped);
-        const double shift = spec_.align == TextAlign::left ? 0 : spec_.align == TextAlign::center ? -pen / 2 : -pen;
+        const double shift = request_.align == TextAlign::left ? 0 : request_.align == TextAlign::center ? -pen / 2 : -pen;
         for (const Shaped& g : shaped) place(g, shift);
     }
 
@@ -132,7 +132,7 @@ private:
         unsigned n = 0;
         const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buf, &n);
         const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buf, &n);
-        const double s = spec_.size / seg.font->units_per_em();
+        const double s = request_.size / seg.font->units_per_em();
         for (unsigned i = 0; i < n; ++i) {
             out.push_back(Shaped{seg.font.get(), info[i].codepoint, pen + pos[i].x_offset * s,
                                  baseline + pos[i].y_offset * s, line_begin + info[i].cluster});
@@ -145,7 +145,7 @@ private:
     void place(const Shaped& g, double shift) {
         const auto outline = g.font->outline(g.glyph);
         if (outline->empty()) return;
-        const double s = spec_.size / g.font->units_per_em();
+        const double s = request_.size / g.font->units_per_em();
         PlacedGlyph p;
         p.outline = *outline;
         p.glyph = g.glyph;
@@ -173,7 +173,7 @@ private:
         for (size_t rank = 0; rank < index.size(); ++rank) out_.glyphs[index[rank]].order = static_cast<uint32_t>(rank);
     }
 
-    const TextSpec& spec_;
+    const TextRequest& request_;
     std::shared_ptr<const Font> primary_;
     std::vector<std::shared_ptr<const Font>> fonts_in_use_;
     std::string text_;
@@ -182,28 +182,28 @@ private:
     TextLayout out_;
 };
 
-std::string cache_key(const TextSpec& spec) {
-    std::string key = spec.font + (spec.font_is_file ? "\x01" : "\x02");
-    key += std::to_string(spec.size) + "\x01" + std::to_string(static_cast<int>(spec.align)) + "\x01" +
-           std::to_string(static_cast<int>(spec.baseline)) + "\x01" + std::to_string(spec.line_height);
+std::string cache_key(const TextRequest& request) {
+    std::string key = request.font + (request.font_is_file ? "\x01" : "\x02");
+    key += std::to_string(request.size) + "\x01" + std::to_string(static_cast<int>(request.align)) + "\x01" +
+           std::to_string(static_cast<int>(request.baseline)) + "\x01" + std::to_string(request.line_height);
     char exact[64];
-    std::snprintf(exact, sizeof exact, "\x01%a\x01%a", spec.size, spec.line_height);
+    std::snprintf(exact, sizeof exact, "\x01%a\x01%a", request.size, request.line_height);
     key += exact;
-    for (const auto& r : spec.runs) key += "\x03" + std::to_string(r.size()) + ":" + r;
+    for (const auto& r : request.runs) key += "\x03" + std::to_string(r.size()) + ":" + r;
     return key;
 }
 
 }  // namespace
 
-std::shared_ptr<const TextLayout> lay_out_text(const TextSpec& spec) {
+std::shared_ptr<const TextLayout> lay_out_text(const TextRequest& request) {
     static std::mutex mutex;
     static std::map<std::string, std::shared_ptr<const TextLayout>> cache;
-    const std::string key = cache_key(spec);
+    const std::string key = cache_key(request);
     {
         const std::lock_guard lock(mutex);
         if (auto it = cache.find(key); it != cache.end()) return it->second;
     }
-    auto layout = std::make_shared<const TextLayout>(Layouter(spec).run());
+    auto layout = std::make_shared<const TextLayout>(Layouter(request).run());
     const std::lock_guard lock(mutex);
     if (cache.size() >= 512) cache.clear();  // bounded: an animation of changing texts starts afresh
     cache.emplace(key, layout);

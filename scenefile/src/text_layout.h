@@ -17,7 +17,7 @@ namespace vokri_scenefile {
 enum class TextAlign { left, center, right };
 enum class TextBaseline { alphabetic, middle, top, bottom };
 
-struct TextSpec {
+struct TextRequest {
     std::vector<std::string> runs;  // UTF-8; the text is their concatenation, '\n' breaks lines
     std::string font;               // a family name, or a font file (resolved already)
     bool font_is_file = false;
@@ -41,6 +41,6 @@ struct TextLayout {
 };
 
 // Throws SceneError (with path "") naming the font that was looked for.
-std::shared_ptr<const TextLayout> lay_out_text(const TextSpec& spec);
+std::shared_ptr<const TextLayout> lay_out_text(const TextRequest& request);
 
 }  // namespace vokri_scenefile

@@ -52,12 +52,12 @@ void expect_layout_matches_hb_shape(const std::string& font_file, const std::str
     std::string error;
     const auto font = FontLibrary::instance().file(font_file, error);
     ASSERT_TRUE(font) << error;
-    vokri_scenefile::TextSpec spec;
-    spec.runs = {text};
-    spec.font = font_file;
-    spec.font_is_file = true;
-    spec.size = font->units_per_em();  // one user unit per font unit
-    const auto layout = vokri_scenefile::lay_out_text(spec);
+    vokri_scenefile::TextRequest request;
+    request.runs = {text};
+    request.font = font_file;
+    request.font_is_file = true;
+    request.size = font->units_per_em();  // one user unit per font unit
+    const auto layout = vokri_scenefile::lay_out_text(request);
     std::vector<Expected> want;
     for (const auto& e : hb_shape(font_file, text))
         if (!font->outline(e.glyph)->empty()) want.push_back(e);  // spaces draw nothing
