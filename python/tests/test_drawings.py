@@ -141,3 +141,14 @@ def test_dashes_and_marching_dashes(tmp_path):
     assert dashed != marched and all_zero == plain and dashed != plain
     px = np.frombuffer(dashed, np.uint8).reshape(90, 160, 4)
     assert (px[45, 80] == [0x20, 0x40, 0x80, 255]).all()  # the fill stays whole
+    circle = vokri.Shape("circle", p0=1.5, fill_color="#204080", stroke_color="#ffffff", stroke_width=0.1,
+                         dash=[0.3, 0.2])
+    assert vokri.render_rgba(vokri.Scene([circle], width=160, height=90, scale=20)).tobytes() == dashed
+    wave = vokri.VectorShape([[-3, 0, -1, 2, 1, -2, 3, 0]], subpath_closed=False, stroke_color="#ffffff",
+                             stroke_width=0.1)
+    item = {"kind": "vector", "dash": [0.2, 0.1], "dash_offset": 0.05,
+            "shapes": [{"segments": [[-3, 0, -1, 2, 1, -2, 3, 0]], "subpath_closed": False,
+                        "stroke_color": "#ffffff", "stroke_width": 0.1}]}
+    assert vokri.render_rgba(vokri.Scene([vokri.Vector([wave], dash=[0.2, 0.1], dash_offset=0.05)], width=160,
+                                         height=90, scale=20)).tobytes() == cli("--rgba", scene_file(tmp_path, [item]),
+                                                                                "-").stdout

@@ -58,6 +58,26 @@ def _build(fields, base_dir, glyphs=False):
     return frame
 
 
+_KIND_ARRAYS = ((R.ITEM_SHAPE, "shapes", "shape_count", R.ShapeRecord),
+                (R.ITEM_VECTOR, "vectors", "vector_count", R.VectorRecord))
+
+
+def build_records(fields, keep, scale):
+    """The (kind, record) pairs of a scene file's item built by the library,
+    in drawing order, their buffers kept alive by `keep`."""
+    frame = _build(fields, None)
+    keep.append(frame)
+    r = frame.records()
+    taken = {kind: 0 for kind, *_ in _KIND_ARRAYS}
+    out = []
+    for i in range(r.item_count):
+        kind = r.items[i].kind
+        array, count, rtype = next((a, c, t) for k, a, c, t in _KIND_ARRAYS if k == kind)
+        out.append((kind, rtype.from_buffer_copy(getattr(r, array)[taken[kind]])))
+        taken[kind] += 1
+    return out
+
+
 def _numbers(fields, names):
     for name in names:
         if name in fields and fields[name] is not None:
@@ -94,7 +114,7 @@ class _Drawing(Item):
         frame = self._frame()
         keep.append(frame)
         r = frame.records()
-        return [R.VectorRecord.from_buffer_copy(r.vectors[i]) for i in range(r.vector_count)]
+        return [(R.ITEM_VECTOR, R.VectorRecord.from_buffer_copy(r.vectors[i])) for i in range(r.vector_count)]
 
     def to_vector(self):
         """The drawing as a vokri.Vector of its outlines, to change freely

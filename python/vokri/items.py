@@ -62,6 +62,22 @@ class Item(_Repr):
         raise NotImplementedError
 
 
+def _dash(dash, dash_offset):
+    """The dash pattern (on and off lengths in user units) and offset."""
+    if dash is None:
+        return None, None
+    pattern = [V.number(d, f"dash[{i}]") for i, d in enumerate(dash)]
+    if any(d < 0 for d in pattern):
+        raise ValueError("dash: lengths are 0 or more")
+    return pattern, 0.0 if dash_offset is None else V.number(dash_offset, "dash_offset")
+
+
+def _built_records(fields, keep, scale):
+    """(kind, record) pairs the scene library builds from a scene file's item."""
+    from .drawings import build_records
+    return build_records(fields, keep, scale)
+
+
 def _i32(v):
     if isinstance(v, bool) or not isinstance(v, int) or not -2**31 <= v < 2**31:
         raise ValueError(f"id: expected an integer from {-2**31} to {2**31 - 1}, got {v!r}")
@@ -94,8 +110,10 @@ class Shape(Item):
 
     def __init__(self, shape_type="circle", p0=0.0, p1=0.0, p2=0.0, p3=0.0, p4=0.0, p5=0.0, p6=0.0, p7=0.0,
                  points=None, point_count=None, transform=None, fill_color=None, fill_enabled=None,
-                 stroke_color=None, stroke_enabled=None, stroke_width=0.0, opacity=1.0, id=None):
+                 stroke_color=None, stroke_enabled=None, stroke_width=0.0, opacity=1.0, dash=None, dash_offset=None,
+                 id=None):
         super().__init__(id)
+        self.dash, self.dash_offset = _dash(dash, dash_offset)
         self.shape_type = V.name_or_u32(shape_type, R.SHAPE_TYPES, "shape_type")
         self.p = tuple(V.number(v, f"p{i}") for i, v in enumerate((p0, p1, p2, p3, p4, p5, p6, p7)))
         self.points = None if points is None else V.tuples(points, 2, "points")
@@ -103,6 +121,24 @@ class Shape(Item):
         self.transform = V.fixed(transform, 6, "transform", V.IDENTITY)
         _set_paint(self, fill_color, fill_enabled, stroke_color, stroke_enabled, stroke_width)
         self.opacity = V.number(opacity, "opacity")
+
+    def _fields(self):
+        """The shape as a scene file's fields."""
+        out = dict(shape_type=self.shape_type, transform=list(self.transform), fill_color=self.fill_color,
+                   fill_enabled=self.fill_enabled, stroke_color=self.stroke_color, stroke_enabled=self.stroke_enabled,
+                   stroke_width=self.stroke_width, opacity=self.opacity, point_count=self.point_count,
+                   **{f"p{i}": v for i, v in enumerate(self.p)})
+        if self.points is not None:
+            out["points"] = self.points.tolist()
+        return out
+
+    def _records(self, keep, scale):
+        """The record, or with dashes what the scene library makes of the
+        shape: its fill and a vector record of its dashed stroke."""
+        if getattr(self, "dash", None) is None:
+            return [(self.kind, self._record(keep, scale))]
+        return _built_records(dict(kind="shape", **self._fields(), dash=self.dash, dash_offset=self.dash_offset),
+                              keep, scale)
 
     def _record(self, keep, scale):
         r = R.ShapeRecord(shape_type=self.shape_type, transform=R.Double6(*self.transform),
@@ -191,6 +227,16 @@ class VectorShape(_Repr):
 
     _repr_fields = ("segment_count", "subpath_count", "fill_color", "stroke_color", "stroke_width", "reveal_order")
 
+    def _fields(self):
+        """The shape as a scene file's fields."""
+        out = dict(segment_count=self.segment_count, subpath_count=self.subpath_count, fill_color=self.fill_color,
+                   fill_enabled=self.fill_enabled, stroke_color=self.stroke_color, stroke_enabled=self.stroke_enabled,
+                   stroke_width=self.stroke_width, reveal_order=self.reveal_order)
+        for name in ("segments", "subpath_ends", "subpath_closed"):
+            if getattr(self, name) is not None:
+                out[name] = getattr(self, name).tolist()
+        return out
+
     def _record(self, keep):
         r = R.VectorShape(segment_count=self.segment_count, subpath_count=self.subpath_count,
                           fill_enabled=self.fill_enabled, fill_color=self.fill_color,
@@ -212,8 +258,9 @@ class Vector(Item):
     _repr_fields = ("shapes", "stagger_count", "progress", "transform", "opacity", "id")
 
     def __init__(self, shapes=None, shape_count=None, stagger_count=0, progress=1.0, transform=None, opacity=1.0,
-                 id=None):
+                 dash=None, dash_offset=None, id=None):
         super().__init__(id)
+        self.dash, self.dash_offset = _dash(dash, dash_offset)
         self.shapes = None if shapes is None else list(shapes)
         for i, s in enumerate(self.shapes or []):
             if not isinstance(s, VectorShape):
@@ -223,6 +270,15 @@ class Vector(Item):
         self.progress = V.number(progress, "progress")
         self.transform = V.fixed(transform, 6, "transform", V.IDENTITY)
         self.opacity = V.number(opacity, "opacity")
+
+    def _records(self, keep, scale):
+        """The record, or with dashes the scene library's dashed one."""
+        if getattr(self, "dash", None) is None or self.shapes is None:
+            return [(self.kind, self._record(keep, scale))]
+        shapes = [s._fields() for s in self.shapes[:self.shape_count]]
+        return _built_records(dict(kind="vector", shapes=shapes, stagger_count=self.stagger_count,
+                                   progress=self.progress, transform=list(self.transform), opacity=self.opacity,
+                                   dash=self.dash, dash_offset=self.dash_offset), keep, scale)
 
     def _record(self, keep, scale):
         r = R.VectorRecord(shape_count=self.shape_count, stagger_count=self.stagger_count, progress=self.progress,

@@ -88,10 +88,11 @@ class _Compiled:
                 draw.append((item.kind, item.index))
                 made = [None]
             else:
-                made = item._records(self.keep, scale) if hasattr(item, "_records") else [item._record(self.keep, scale)]
-                for record in made:  # an item may make several records: a DrawItem each, named by the item
-                    draw.append((item.kind, len(records[item.kind])))
-                    records[item.kind].append(record)
+                made = (item._records(self.keep, scale) if hasattr(item, "_records")
+                        else [(item.kind, item._record(self.keep, scale))])
+                for kind, record in made:  # an item may make several records: a DrawItem each, named by the item
+                    draw.append((kind, len(records[kind])))
+                    records[kind].append(record)
             draw_ids += [item_id] * len(made)
             sources += [position] * len(made)
             kinds += [_kind_name(item).encode()] * len(made)
