@@ -258,7 +258,10 @@ def render_video(animation, path, frames=None, executor=None, *, alpha=False, pr
     (.webm, .mov, .gif). The file appears whole or not at all. Returns
     `path`."""
     canvas = (width, height, scale)
-    first = animation.scene(0 if frames is None else next(iter(frames)))
+    frames = None if frames is None else list(frames)
+    if frames == []:
+        raise ValueError("frames: a video needs at least one frame")
+    first = animation.scene(0 if frames is None else frames[0])
     w = first.width if width is None else width
     h = first.height if height is None else height
     fps = animation.fps or 30.0

@@ -103,10 +103,17 @@ class _Drawing(Item):
         return out
 
     def _frame(self):
-        fields = self._json()
-        if self._built is None or self._built[0] != fields:
-            self._built = (fields, _build(fields, self._base_dir))
+        key = json.dumps(self._json(), allow_nan=False)  # notices edits deep in the fields too
+        if self._built is None or self._built[0] != key:
+            self._built = (key, _build(self._json(), self._base_dir))
         return self._built[1]
+
+    def __getstate__(self):
+        """Copies and pickles carry the fields; the library's build (a
+        handle of this process) is made again where it is needed."""
+        state = dict(self.__dict__)
+        state["_built"] = None
+        return state
 
     def _records(self, keep, scale):
         """The vector records the library built (a text fading in a glyph
@@ -120,7 +127,10 @@ class _Drawing(Item):
         """The drawing as a vokri.Vector of its outlines, to change freely
         (a text: a shape per glyph)."""
         frame = _build(self._json(), self._base_dir, glyphs=self._kind_name == "text")
-        return _convert.vector(frame.records().vectors[0], self.id)
+        r = frame.records()
+        if r.vector_count == 0:  # nothing drawn now (a hidden item)
+            return _convert.vector(R.VectorRecord(), self.id)
+        return _convert.vector(r.vectors[0], self.id)
 
     def __repr__(self):
         shown = ", ".join(f"{k}={_show(k, v)}" for k, v in self.fields.items() if v is not None)

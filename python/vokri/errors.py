@@ -60,7 +60,9 @@ def exception(status, error, frame=None):
     if status == R.BAD_SCENE:
         return SceneFileError(_text(e.json_path), _text(e.message), _text(e.file), frame, text)
     if status == R.OUTPUT_FAILED:
-        return OutputError(0, text, _text(e.file) or None)
+        error = OutputError(text)
+        error.filename = _text(e.file) or None
+        return error
     return ValueError(text)
 
 

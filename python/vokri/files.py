@@ -57,8 +57,8 @@ class _Document:
     def scene(self, k):
         """The Scene of frame k, its items made from the frame's records."""
         frame = call_handle(lib.vokri_scenefile_frame, self._handle, k)
-        warn_new(frame)
         try:
+            warn_new(frame)
             r = lib.vokri_scenefile_frame_records(frame).contents
             scene = Scene(_convert.items(r), width=r.width, height=r.height, scale=r.scale)
         finally:

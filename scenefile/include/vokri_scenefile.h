@@ -9,7 +9,8 @@
  * messages from either.
  *
  * Every function that can fail returns a status (VOKRI_SCENEFILE_OK or one
- * of the codes below) and, when `error` is not null, stores a description of
+ * of the codes below), or a handle that is null on failure, whose status is
+ * then (*error)->status; and, when `error` is not null, stores a description of
  * the failure in *error (null on success; also null when even the
  * description could not be allocated), which the caller releases with
  * vokri_scenefile_error_free. Nothing is printed, nothing aborts: bad input
@@ -59,7 +60,8 @@ typedef struct VokriSceneFileError {
     const char* file;       /* the scene file (BAD_SCENE) or the output (OUTPUT_FAILED) */
     const char* json_path;  /* BAD_SCENE: the offending value, "items[3].points[2][1]"; "" for the document */
     const char* message;    /* what is wrong, in words */
-    const char* text;       /* all of it on one line, as vokri-render prints it after "vokri-render: " */
+    const char* text;       /* all of it, as vokri-render prints it after "vokri-render: " (one line, but
+                               for ffmpeg's own last lines, which follow on lines of their own) */
 } VokriSceneFileError;
 
 VOKRI_SCENEFILE_API void vokri_scenefile_error_free(VokriSceneFileError* error);
@@ -74,10 +76,10 @@ VOKRI_SCENEFILE_API uint32_t vokri_scenefile_core_abi_version(void);
 /* A canvas and a Scene: everything one render needs. The pointers are the
  * caller's (or a frame's, below) and are only read during a call. `ids` is
  * parallel to `items` (what picking reports); it may be null for rendering.
- * `sources` and `kinds`, also parallel to `items` and each may be null,
- * name the item a DrawItem comes from in errors (a scene file's text item
- * is a vector record, a dashed shape two records): "items[sources[i]]
- * (kinds[i])". */
+ * `sources` and `kinds`, also parallel to `items` and each may be null (as
+ * may an entry of `kinds`), name the item a DrawItem comes from in errors
+ * (a scene file's text item is a vector record, a dashed shape two
+ * records): "items[sources[i]] (kinds[i])". */
 typedef struct VokriSceneRecords {
     int32_t width;
     int32_t height;
@@ -164,7 +166,7 @@ VOKRI_SCENEFILE_API void vokri_scenefile_frame_free(VokriSceneFrame* frame);
 /* What the frame could draw only in part (a character no installed font
  * has, an SVG feature the renderer cannot draw), one line each, each said
  * once per document: the warnings of the document that this frame met
- * first. Valid until the frame is freed. */
+ * first. Valid until the frame is freed; null for i out of range. */
 VOKRI_SCENEFILE_API uint32_t vokri_scenefile_frame_warning_count(const VokriSceneFrame* frame);
 VOKRI_SCENEFILE_API const char* vokri_scenefile_frame_warning(const VokriSceneFrame* frame, uint32_t i);
 
@@ -180,8 +182,10 @@ VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_build_item(const char* item
 
 /* A text item's glyph outlines for a host to take apart (to morph or deform
  * them): one vector record with a shape per glyph in the order they are
- * drawn, each shape's reveal_order its place in reading order. (A text as
- * frames draw it merges the glyphs drawn whole into a shape per paint.) */
+ * drawn (with dashes, a glyph's fill and its dashed stroke), each shape's
+ * reveal_order its place in reading order; no record for a text hidden by
+ * "visible". (A text as frames draw it merges the glyphs drawn whole into a
+ * shape per paint and font.) */
 VOKRI_SCENEFILE_API VokriSceneFrame* vokri_scenefile_text_glyphs(const char* item_json, size_t length,
                                                                  const char* base_dir, VokriSceneFileError** error);
 
@@ -204,7 +208,8 @@ VOKRI_SCENEFILE_API int32_t vokri_scenefile_render(const VokriSceneRecords* reco
 
 /* Renders and writes `path` in any mode: PNG and PNG_ALPHA files, or the raw
  * pixels of RGB0 and RGBA0. The file appears whole or not at all (written
- * beside it as ".NAME.tmp.XXXXXX" and renamed); a missing folder is created. */
+ * beside it as ".NAME.tmp.XXXXXX" and renamed); a missing folder is created.
+ * "-" writes to standard output. Failing to write is OUTPUT_FAILED. */
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_render_file(const VokriSceneRecords* records, int32_t mode,
                                                         int64_t frame, const char* path,
                                                         VokriSceneFileError** error);
@@ -230,7 +235,9 @@ VOKRI_SCENEFILE_API VokriSceneVideo* vokri_scenefile_video_open(const char* path
                                                                 double fps, int32_t alpha,
                                                                 VokriSceneFileError** error);
 
-/* One frame of width * height pixels. */
+/* One frame of width * height pixels. The frames go to ffmpeg through a
+ * pipe: a host that does not ignore SIGPIPE (vokri-render and Python do) is
+ * stopped by it when ffmpeg ends early. */
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_video_write(VokriSceneVideo* video, const uint32_t* pixels,
                                                         size_t pixel_count, VokriSceneFileError** error);
 

@@ -87,10 +87,16 @@ int32_t guarded(VokriSceneFileError** error, int32_t oom_status, Work&& work) no
     } catch (const std::bad_alloc&) {
         return report(out_of_memory(oom_status), error);
     } catch (const std::exception& e) {
-        Failure f;
-        f.status = oom_status;
-        f.message = e.what();
-        return report(f, error);
+        try {
+            Failure f;
+            f.status = oom_status;
+            f.message = e.what();
+            return report(f, error);
+        } catch (...) {
+            return oom_status;
+        }
+    } catch (...) {
+        return oom_status;
     }
 }
 
@@ -174,7 +180,7 @@ VokriSceneFrame* build_frame(const VokriSceneDocument& d, int64_t k, Failure& f,
 
 // Opens the document behind `load` and checks it by building frame 0.
 template <class Load>
-VokriSceneDocument* open_document(const std::string& name, Load&& load, VokriSceneFileError** error) noexcept {
+VokriSceneDocument* open_document(const char* name, Load&& load, VokriSceneFileError** error) noexcept {
     VokriSceneDocument* out = nullptr;
     guarded(error, VOKRI_SCENEFILE_BAD_SCENE, [&](Failure& f) {
         auto d = std::make_unique<VokriSceneDocument>();
@@ -246,10 +252,13 @@ VOKRI_SCENEFILE_API VokriSceneDocument* vokri_scenefile_open(const char* path, c
                                                              VokriSceneFileError** error) {
     if (!path || !*path) {
         clear(error);
-        report(bad_arguments("no scene file named"), error);
+        try {
+            report(bad_arguments("no scene file named"), error);
+        } catch (...) {
+        }
         return nullptr;
     }
-    const std::string name = std::strcmp(path, "-") == 0 ? "(standard input)" : path;
+    const char* name = std::strcmp(path, "-") == 0 ? "(standard input)" : path;
     return open_document(
         name, [&] { return SceneDocument::load(path, parse_options(options)); }, error);
 }
@@ -259,7 +268,10 @@ VOKRI_SCENEFILE_API VokriSceneDocument* vokri_scenefile_parse(const char* text, 
                                                               VokriSceneFileError** error) {
     if (!text && length > 0) {
         clear(error);
-        report(bad_arguments("no scene text (a null pointer with a length)"), error);
+        try {
+            report(bad_arguments("no scene text (a null pointer with a length)"), error);
+        } catch (...) {
+        }
         return nullptr;
     }
     return open_document(

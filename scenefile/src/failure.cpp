@@ -15,7 +15,7 @@ std::string Failure::text() const {
     case VOKRI_SCENEFILE_RENDER_FAILED:
         part(file);
         if (item_index >= 0) out += "items[" + std::to_string(item_index) + "] (" + item_kind + "): ";
-        return out + error_name;
+        return out + (error_name.empty() ? message : error_name);
     case VOKRI_SCENEFILE_BAD_SCENE:
         part(file);
         part(json_path);

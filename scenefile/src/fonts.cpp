@@ -108,6 +108,7 @@ Font::Font(std::string file, int index, hb_font_t* hb, FT_FaceRec_* ft)
     if (descender_ >= 0) descender_ = -0.2 * upem_;
     const int scale = static_cast<int>(upem_);
     hb_font_set_scale(hb_, scale, scale);
+    hb_font_make_immutable(hb_);
 }
 
 Font::~Font() {
@@ -137,16 +138,15 @@ std::shared_ptr<const Outline> Font::outline(uint32_t glyph) const {
 }
 
 FontLibrary& FontLibrary::instance() {
-    static FontLibrary library;
-    return library;
+    // Never destroyed: a host's threads may still lay out text while the
+    // process exits.
+    static FontLibrary* library = new FontLibrary;
+    return *library;
 }
 
 FontLibrary::FontLibrary() : config_(FcInitLoadConfigAndFonts()) {}
 
-FontLibrary::~FontLibrary() {
-    by_key_.clear();
-    if (config_) FcConfigDestroy(config_);
-}
+
 
 std::shared_ptr<const Font> FontLibrary::open(const std::string& path, int index, std::string& error) {
     const std::string key = path + "#" + std::to_string(index);
@@ -176,14 +176,17 @@ std::shared_ptr<const Font> FontLibrary::open(const std::string& path, int index
     }
     hb_font_t* hb = hb_font_create(face);
     hb_face_destroy(face);
-    hb_font_make_immutable(hb);
-    auto font = std::make_shared<const Font>(path, index, hb, ft);
+    auto font = std::make_shared<const Font>(path, index, hb, ft);  // sets the scale, then makes it immutable
     by_key_.emplace(key, font);
     return font;
 }
 
 std::shared_ptr<const Font> FontLibrary::family(const std::string& name, std::string& error) {
     const std::lock_guard lock(mutex_);
+    if (!config_) {
+        error = "fontconfig could not be set up (no font configuration)";
+        return nullptr;
+    }
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(name.c_str()));
     if (!pattern) {
         error = "cannot read the font name \"" + name + "\"";
@@ -212,6 +215,7 @@ std::shared_ptr<const Font> FontLibrary::file(const std::string& path, std::stri
 
 std::shared_ptr<const Font> FontLibrary::fallback(char32_t c, const std::string& family) {
     const std::lock_guard lock(mutex_);
+    if (!config_) return nullptr;
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
     if (!pattern) return nullptr;
     FcCharSet* set = FcCharSetCreate();

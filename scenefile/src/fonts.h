@@ -63,7 +63,6 @@ public:
 
     FontLibrary(const FontLibrary&) = delete;
     FontLibrary& operator=(const FontLibrary&) = delete;
-    ~FontLibrary();
 
 private:
     FontLibrary();

@@ -28,14 +28,17 @@ std::string temp_template(const std::string& target) {
 
 // The umask can only be read by setting it: read once, not while frame
 // workers may be creating files.
-mode_t process_umask() {
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }();
-    return mask;
+mode_t read_umask() {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
 }
+
+// Read when the library is loaded, before any thread of the caller's can be
+// making files through it.
+const mode_t g_umask = read_umask();
+
+mode_t process_umask() { return g_umask; }
 
 bool copy_to_stdout(const std::string& path) {
     FILE* in = std::fopen(path.c_str(), "rb");

@@ -25,7 +25,8 @@ int32_t settle(const vokri::CallOutcome& out, const VokriSceneRecords& r, const 
         f.error_name = vokri::error_name(out.error);
         if (out.failed_item < r.item_count) {
             f.item_index = r.sources ? r.sources[out.failed_item] : out.failed_item;
-            f.item_kind = r.kinds ? r.kinds[out.failed_item] : item_kind_name(r, out.failed_item);
+            f.item_kind = r.kinds && r.kinds[out.failed_item] ? r.kinds[out.failed_item]
+                                                              : item_kind_name(r, out.failed_item);
         }
         return f.status;
     }
@@ -65,9 +66,15 @@ int32_t render_png(const VokriSceneRecords& r, const std::string& path, const st
     const auto out = vokri::call_render_png(path.c_str(), r.width, r.height, r.scale, r.items, r.item_count,
                                             VOKRI_RECORD_ARRAYS(r));
     const int32_t status = settle(out, r, "vokri_render_scene_frame", f);
-    // An error of no item is the file's (a full disk, a folder that went away).
-    if (status == VOKRI_SCENEFILE_RENDER_FAILED && f.item_index < 0) f.file = shown;
-    return status;
+    if (status != VOKRI_SCENEFILE_RENDER_FAILED || f.item_index >= 0) return status;
+    f.file = shown;
+    // The renderer's errors of writing the file (AccessDenied to WriteFailed,
+    // BytesWrittenMismatch) are the output's, as for the other file modes.
+    const auto e = static_cast<vokri::Error>(f.render_error);
+    const bool writing = (e >= vokri::Error::AccessDenied && e <= vokri::Error::WriteFailed) ||
+                         e == vokri::Error::BytesWrittenMismatch;
+    if (writing) f = output_failed(shown, "cannot write " + shown + ": " + f.error_name);
+    return f.status;
 }
 
 int32_t pick(const VokriSceneRecords& r, uint32_t x, uint32_t y, int32_t* id, Failure& f) {

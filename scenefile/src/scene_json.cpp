@@ -612,6 +612,7 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
     int32_t id = position < 0x7FFFFFFF ? static_cast<int32_t>(position + 1) : 0;
     if (const json* j = o.get("id")) id = static_cast<int32_t>(read_integer(*j, o.at("id"), INT32_MIN, INT32_MAX));
     pushed_.clear();
+    const size_t warnings_before = s_.warnings.size();
     std::string kind_name;
     if (k.is_number()) {
         // A raw DrawItem: kind and index as given, no record of its own.
@@ -646,6 +647,7 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
         // Read and checked all the same, but it leaves no record: records
         // are numbered among the items drawn.
         if (k.is_string()) drop_records();
+        s_.warnings.resize(warnings_before);  // a hidden item draws nothing to warn about
         return;
     }
     for (const VokriDrawItem& d : pushed_) {

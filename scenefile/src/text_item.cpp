@@ -98,6 +98,7 @@ void append(Outline& to, const Outline& from) {
 // A glyph of the layout with its paint and its place in the reveal.
 struct PaintedGlyph {
     const Outline* outline;
+    const void* font;
     DrawnShape paint;  // without the outline
 };
 
@@ -126,6 +127,7 @@ VectorDrawing per_glyph_drawing(const VectorDrawing& d, const std::vector<Painte
 // their place in the reveal. Glyphs not yet revealed are left out.
 std::vector<VectorDrawing> frame_drawings(const VectorDrawing& d, const std::vector<PaintedGlyph>& glyphs) {
     VectorDrawing whole = drawing_like(d), fading = drawing_like(d);
+    std::vector<const void*> fonts;  // of each merged shape: fonts are merged apart, as their windings may differ
     fading.stagger_count = static_cast<uint32_t>(glyphs.size());
     fading.progress = d.progress;
     for (const PaintedGlyph& g : glyphs) {
@@ -136,14 +138,14 @@ std::vector<VectorDrawing> frame_drawings(const VectorDrawing& d, const std::vec
             fading.shapes.back().outline = *g.outline;
             continue;
         }
-        auto it = std::find_if(whole.shapes.begin(), whole.shapes.end(),
-                               [&](const DrawnShape& w) { return same_paint(w, g.paint); });
-        if (it == whole.shapes.end()) {
+        size_t k = 0;
+        while (k < whole.shapes.size() && !(fonts[k] == g.font && same_paint(whole.shapes[k], g.paint))) ++k;
+        if (k == whole.shapes.size()) {
             whole.shapes.push_back(g.paint);
-            it = whole.shapes.end() - 1;
-            it->reveal_order = 0;
+            whole.shapes.back().reveal_order = 0;
+            fonts.push_back(g.font);
         }
-        append(it->outline, *g.outline);
+        append(whole.shapes[k].outline, *g.outline);
     }
     std::vector<VectorDrawing> out;
     out.push_back(std::move(whole));
@@ -189,7 +191,7 @@ std::vector<VectorDrawing> read_text_item(Obj& o, const ParseOptions& options, b
         s.stroke_color = p.stroke.value_or(stroke);
         s.stroke_width = stroke_width;
         s.reveal_order = g.order;
-        glyphs.push_back(PaintedGlyph{&g.outline, s});
+        glyphs.push_back(PaintedGlyph{&g.outline, g.font, s});
     }
     // Dashes restart at every subpath, so dashing the merged outlines is
     // dashing each glyph.

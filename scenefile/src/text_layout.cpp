@@ -149,6 +149,7 @@ private:
         PlacedGlyph p;
         p.outline = *outline;
         p.glyph = g.glyph;
+        p.font = g.font;
         p.x = g.x + shift;
         p.y = g.y;
         for (auto& c : p.outline.segments) {

@@ -33,6 +33,7 @@ struct PlacedGlyph {
     uint32_t order = 0;  // its place in reading order among the drawn glyphs
     uint32_t glyph = 0;  // the glyph in its font
     double x = 0, y = 0; // its origin, in user units
+    const void* font = nullptr;  // which font (glyphs of two fonts may wind their outlines oppositely)
 };
 
 struct TextLayout {

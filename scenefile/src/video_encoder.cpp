@@ -128,7 +128,7 @@ VideoEncoder::~VideoEncoder() { stop(); }
 
 bool VideoEncoder::start(const VideoSettings& settings, std::string& error) {
     char log_name[] = "/tmp/vokri-ffmpeg.XXXXXX";
-    log_ = ::mkstemp(log_name);
+    log_ = ::mkostemp(log_name, O_CLOEXEC);
     if (log_ < 0) {
         error = std::string("cannot create a log file for ffmpeg: ") + std::strerror(errno);
         return false;
@@ -205,6 +205,7 @@ std::string VideoEncoder::end_stream() {
 
 int VideoEncoder::wait_child() {
     int status = 0;
+    if (child_ <= 0) return -1;  // already waited for: the stream ended before (a failure)
     while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
     }
     child_ = -1;

@@ -50,6 +50,7 @@ int32_t VideoOutput::open(const std::string& path, int32_t width, int32_t height
 }
 
 int32_t VideoOutput::write(const uint32_t* pixels, size_t pixel_count, Failure& f) {
+    if (failed_) return (f = output_failed(path_, path_ + ": the video failed before this frame")).status;
     if (!pixels || pixel_count != frame_pixels_) {
         f = bad_arguments("a video frame has " + std::to_string(frame_pixels_) + " pixels, not " +
                           std::to_string(pixel_count));
@@ -57,7 +58,8 @@ int32_t VideoOutput::write(const uint32_t* pixels, size_t pixel_count, Failure& 
     }
     std::string error;
     if (!encoder_.write_frame(pixels, pixel_count * sizeof(uint32_t), error)) {
-        f = output_failed(path_, error);
+        failed_ = true;
+        f = output_failed(path_, path_ + ": " + error);
         return f.status;
     }
     return VOKRI_SCENEFILE_OK;
@@ -65,14 +67,15 @@ int32_t VideoOutput::write(const uint32_t* pixels, size_t pixel_count, Failure& 
 
 int32_t VideoOutput::finish(Failure& f) {
     std::string error;
+    if (failed_) return (f = output_failed(path_, path_ + ": the video failed; it is not written")).status;
     if (!encoder_.finish(error)) {
-        f = output_failed(path_, error);
+        f = output_failed(path_, path_ + ": " + error);
         return f.status;
     }
     if (alpha_) {
         const std::string ffprobe = find_ffprobe(ffmpeg_);
         if (!ffprobe.empty() && video_has_alpha(ffprobe, file_->temp_path()) == false) {
-            f = output_failed(path_, "ffmpeg wrote the video without its alpha channel (ffprobe shows no alpha "
+            f = output_failed(path_, path_ + ": ffmpeg wrote the video without its alpha channel (ffprobe shows no alpha "
                                      "plane); is this ffmpeg built with the encoder's alpha support?");
             return f.status;
         }

@@ -26,6 +26,7 @@ private:
     std::string ffmpeg_;
     size_t frame_pixels_ = 0;
     bool alpha_ = false;
+    bool failed_ = false;  // a frame could not be written: nothing more is
     std::unique_ptr<OutputFile> file_;
     VideoEncoder encoder_;
 };

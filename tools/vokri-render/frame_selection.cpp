@@ -1,5 +1,6 @@
 #include "frame_selection.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -24,7 +25,7 @@ std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t
     bool ok;
     if (c1 == std::string::npos) {
         ok = parse_count(text, s.first);
-        s.end = s.first + 1;
+        s.end = s.first < frame_count ? s.first + 1 : frame_count;
     } else {
         const std::string a = text.substr(0, c1);
         const std::string b = text.substr(c1 + 1, c2 == std::string::npos ? std::string::npos : c2 - c1 - 1);
@@ -38,6 +39,7 @@ std::optional<FrameSelection> parse_frame_range(const std::string& text, int64_t
                 "left out)";
         return std::nullopt;
     }
+    s.step = std::min(s.step, std::max<int64_t>(frame_count, 1));  // a step past the end takes one frame
     if (s.end > frame_count) {
         if (c1 != std::string::npos && s.first < frame_count)
             note = "--frames " + text + ": the animation has " + frames_text(frame_count) + ", so the range ends at " +
@@ -64,8 +66,12 @@ std::optional<Shard> parse_shard(const std::string& text, std::string& error) {
 }
 
 FrameSelection apply_shard(FrameSelection s, Shard shard) {
+    // Shards count frame indices; a shard count past the animation keeps at
+    // most one frame each, so the step is bounded by the range.
     const int64_t offset = ((shard.index - s.first) % shard.count + shard.count) % shard.count;
-    return FrameSelection{s.first + offset, s.end, s.step * shard.count};
+    const int64_t range = s.end - s.first;
+    const int64_t step = s.step > range / shard.count ? range + 1 : s.step * shard.count;
+    return FrameSelection{s.first + offset, s.end, std::max<int64_t>(step, 1)};
 }
 
 std::optional<FramePattern> FramePattern::parse(const std::string& text, std::string& error) {

@@ -14,7 +14,7 @@ struct FrameSelection {
     int64_t end = 1;
     int64_t step = 1;
 
-    int64_t count() const { return first >= end ? 0 : (end - first + step - 1) / step; }
+    int64_t count() const { return first >= end ? 0 : (end - first - 1) / step + 1; }
     int64_t at(int64_t i) const { return first + i * step; }
 };
 

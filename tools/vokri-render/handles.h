@@ -33,10 +33,11 @@ struct Fault {
     std::string text;
 };
 
-// Takes the error of a failed call with `status`.
+// Takes the error of a failed call: its own status, or `status` when the
+// library had no memory left to describe it.
 inline Fault take_fault(int status, VokriSceneFileError* raw) {
     const Error e(raw);
-    return Fault{status, e ? e->text : "out of memory"};
+    return e ? Fault{e->status, e->text} : Fault{status, "out of memory"};
 }
 
 // The warnings the scene library gives with a frame.

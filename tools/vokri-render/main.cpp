@@ -227,6 +227,7 @@ int settle(const Options& o, const VokriSceneInfo& info, RunSettings& run) {
     if (!o.shard.empty()) {
         const auto shard = parse_shard(o.shard, error);
         if (!shard) return usage_error(error);
+        if (run.frames.step != 1) return usage_error("--shard takes a range without a step (A:B)");
         run.frames = apply_shard(run.frames, *shard);
     }
     run.mode = mode_of(o.mode);
