@@ -68,8 +68,10 @@ std::optional<Shard> parse_shard(const std::string& text, std::string& error) {
 FrameSelection apply_shard(FrameSelection s, Shard shard) {
     // Shards count frame indices; a shard count past the animation keeps at
     // most one frame each, so the step is bounded by the range.
-    const int64_t offset = ((shard.index - s.first) % shard.count + shard.count) % shard.count;
+    int64_t offset = (shard.index - s.first) % shard.count;
+    if (offset < 0) offset += shard.count;
     const int64_t range = s.end - s.first;
+    if (offset >= range) return FrameSelection{s.end, s.end, 1};  // no frame of this shard in the range
     const int64_t step = s.step > range / shard.count ? range + 1 : s.step * shard.count;
     return FrameSelection{s.first + offset, s.end, std::max<int64_t>(step, 1)};
 }
