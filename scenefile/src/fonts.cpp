@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace vokri_scenefile {
 
@@ -138,13 +139,25 @@ std::shared_ptr<const Outline> Font::outline(uint32_t glyph) const {
 }
 
 FontLibrary& FontLibrary::instance() {
-    // Never destroyed: a host's threads may still lay out text while the
-    // process exits.
-    static FontLibrary* library = new FontLibrary;
+    // Never destroyed (a host's threads may still lay out text while the
+    // process exits); its fontconfig configuration is released at exit,
+    // under the lock, after which lookups fail cleanly.
+    static FontLibrary* library = [] {
+        auto* l = new FontLibrary;
+        std::atexit([] { FontLibrary::instance().release(); });
+        return l;
+    }();
     return *library;
 }
 
 FontLibrary::FontLibrary() : config_(FcInitLoadConfigAndFonts()) {}
+
+void FontLibrary::release() {
+    const std::lock_guard lock(mutex_);
+    by_key_.clear();
+    if (config_) FcConfigDestroy(config_);
+    config_ = nullptr;
+}
 
 
 

@@ -66,6 +66,8 @@ public:
 
 private:
     FontLibrary();
+    // Releases the fonts and the fontconfig configuration (at exit).
+    void release();
     std::shared_ptr<const Font> open(const std::string& path, int index, std::string& error);
 
     // A fontconfig configuration of the library's own, apart from any the
