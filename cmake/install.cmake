@@ -18,6 +18,14 @@ if(TARGET vokri_scenefile)
   list(APPEND VOKRI_INSTALLED_LIBRARIES vokri_scenefile)
   install(FILES ${PROJECT_SOURCE_DIR}/scenefile/include/vokri_scenefile.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+  # The TeX converter (its script and pinned packages; node_modules too
+  # when `npm ci` has run in the source tree, else run it in the installed
+  # folder).
+  install(FILES ${PROJECT_SOURCE_DIR}/scenefile/tex/convert.mjs ${PROJECT_SOURCE_DIR}/scenefile/tex/package.json
+                ${PROJECT_SOURCE_DIR}/scenefile/tex/package-lock.json
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/vokri/tex)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/scenefile/tex/node_modules DESTINATION ${CMAKE_INSTALL_DATADIR}/vokri/tex
+          OPTIONAL)
 endif()
 install(TARGETS ${VOKRI_INSTALLED_LIBRARIES} EXPORT vokri_coreTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library NAMELINK_COMPONENT development

@@ -17,7 +17,7 @@ Calls release the GIL: several threads may render at once.
 from ._library import lib as _lib
 from ._records import ABI_VERSION
 from .animation import Animation, render_frames, render_video
-from .drawings import SVG, DrawingWarning, Text, text_outlines
+from .drawings import SVG, DrawingWarning, Tex, Text, text_outlines
 from .errors import OutputError, RenderError, SceneFileError
 from .files import load_animation, load_scene, parse_animation, parse_scene
 from .items import (Batch, ComplexGrid, Fractal, Grid, Image, Infinite, Item, Line, Mesh, MeshLayer, Morph, RawItem,
@@ -44,7 +44,7 @@ def abi_version():
 
 
 __all__ = ["ABI_VERSION", "Animation", "Batch", "ComplexGrid", "DrawingWarning", "Fractal", "Grid", "IDENTITY", "Image",
-           "Infinite", "SVG", "Text", "text_outlines",
+           "Infinite", "SVG", "Tex", "Text", "text_outlines",
            "Item", "Line", "Mesh", "MeshLayer", "Morph", "OutputError", "RawItem", "RenderError", "Scene",
            "SceneFileError", "Shape", "Vector", "VectorShape", "abi_version", "apply", "colour", "compose",
            "compose_model", "cube", "load_animation", "load_scene", "parse_animation", "parse_scene", "pick",

@@ -1,7 +1,8 @@
-"""Text and SVG drawings, built by the scene library from the same fields as
-a scene file's "text" and "svg" items: shaped with HarfBuzz, outlined by
-FreeType, fonts found by fontconfig, SVG read and placed; each is one vector
-record when rendered."""
+"""Text, SVG drawings and TeX formulas, built by the scene library from the
+same fields as a scene file's "text", "svg" and "tex" items: shaped with
+HarfBuzz, outlined by FreeType, fonts found by fontconfig, SVG read and
+placed, formulas typeset by MathJax; each is one vector record when
+rendered."""
 import ctypes as C
 import json
 import os
@@ -210,6 +211,34 @@ class SVG(_Drawing):
                       opacity=opacity, progress=progress, dash=dash, dash_offset=dash_offset,
                       transform=None if transform is None else list(V.fixed(transform, 6, "transform")))
         _numbers(fields, ("width", "height", "opacity", "progress"))
+        super().__init__(fields, None, id)
+
+
+class Tex(_Drawing):
+    """A TeX formula typeset by MathJax (the scene file's "tex" kind, same
+    fields; needs Node.js and the converter's packages, which the README's
+    setup installs): `tex` the formula; `display` False for inline style;
+    `size` the em size in user units, as for vokri.Text, so that a text and
+    a formula of the same size share a baseline; `align` 'left', 'center' or
+    'right' and `baseline` 'alphabetic', 'middle', 'top' or 'bottom' place
+    the user origin before `transform`; `fill_color` is the formula's colour
+    (what \\color leaves alone); `progress` reveals glyphs and bars in
+    document order. TeX errors raise SceneFileError with MathJax's message.
+    Each formula is converted once and kept (also on disk, in
+    $XDG_CACHE_HOME/vokri)."""
+    _kind_name = "tex"
+
+    def __init__(self, tex, display=None, size=None, align=None, baseline=None, fill_color=None, transform=None,
+                 opacity=None, progress=None, dash=None, dash_offset=None, id=None):
+        if not isinstance(tex, str):
+            raise TypeError(f"tex: expected a string, got {type(tex).__name__}")
+        fill, _ = _paint_fields(fill_color, None)
+        dash, dash_offset = _dash(dash, dash_offset)
+        fields = dict(tex=tex, display=None if display is None else bool(display), size=size, align=align,
+                      baseline=baseline, fill_color=fill, opacity=opacity, progress=progress, dash=dash,
+                      dash_offset=dash_offset,
+                      transform=None if transform is None else list(V.fixed(transform, 6, "transform")))
+        _numbers(fields, ("size", "opacity", "progress"))
         super().__init__(fields, None, id)
 
 

@@ -19,6 +19,7 @@
 #include "json_values.h"
 #include "shape_outline.h"
 #include "svg_item.h"
+#include "tex_item.h"
 #include "text_item.h"
 #include "mesh_gen.h"
 #include "png_read.h"
@@ -633,10 +634,11 @@ void Builder::item(const json& v, const std::string& path, size_t position) {
         else if (kind == "text")
             for (VectorDrawing& d : read_text_item(o, options_, options_.text_per_glyph)) drawing_item(std::move(d));
         else if (kind == "svg") drawing_item(read_svg_item(o, options_));
+        else if (kind == "tex") drawing_item(read_tex_item(o));
         else
             fail(o.at("kind"), "unknown kind \"" + kind +
                                    "\" (expected shape, batch, vector, morph, image, mesh, line, grid, "
-                                   "complex_grid, fractal, infinite, text, svg or an integer)");
+                                   "complex_grid, fractal, infinite, text, svg, tex or an integer)");
         kind_name = kind;
     } else {
         expected(o.at("kind"), "a kind name or an integer", k);

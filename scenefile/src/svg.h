@@ -24,6 +24,9 @@ struct SvgShape {
     // the element's and every ancestor's opacity; nullopt for fill="none".
     std::optional<uint32_t> fill;
     std::optional<uint32_t> stroke;  // likewise, with stroke-opacity
+    // The paint is currentColor where no element sets `color`: the drawing's
+    // own colour (black here), which a host may replace keeping the alpha.
+    bool fill_is_host_color = false, stroke_is_host_color = false;
     // In root user units: the element's stroke-width times sqrt(|det|) of
     // its total transform.
     double stroke_width = 1;
@@ -37,8 +40,8 @@ struct SvgShape {
 struct SvgDocument {
     // The drawing's size in root user units: the viewBox's size when there
     // is one, else the width and height attributes (px or unitless, in, cm,
-    // mm, pt and pc at 96 per inch), else the size of the bounding box of
-    // all segments.
+    // mm, pt and pc at 96 per inch, em and ex at 16 and 8), else the size of
+    // the bounding box of all segments.
     double width = 0, height = 0;
     double min_x = 0, min_y = 0;  // the viewBox's origin, (0, 0) without one
     std::vector<SvgShape> shapes;

@@ -111,6 +111,8 @@ private:
         s.subpath_closed = n.outline.subpath_closed;
         s.fill = resolve_paint(style.fill, style.color, style.fill_opacity * style.group_opacity);
         s.stroke = resolve_paint(style.stroke, style.color, style.stroke_opacity * style.group_opacity);
+        s.fill_is_host_color = style.root_color && style.fill.kind == Paint::Kind::current_colour;
+        s.stroke_is_host_color = style.root_color && style.stroke.kind == Paint::Kind::current_colour;
         const double scale = std::sqrt(std::fabs(c.ctm.det()));
         s.stroke_width = style.stroke_width * scale;
         if (style.dash) {

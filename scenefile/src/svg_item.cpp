@@ -38,22 +38,8 @@ std::shared_ptr<const SvgDocument> cached_svg(const std::string& path, const std
     return doc;
 }
 
-struct Placement {
-    double k = 1, x0 = 0, y0 = 0;  // user = ((x - x0) * k, -(y - y0) * k)
-
-    VokriCubicSegment map(const VokriCubicSegment& c) const {
-        VokriCubicSegment out = c;
-        double* v = &out.x0;
-        for (int i = 0; i < 8; i += 2) {
-            v[i] = (v[i] - x0) * k;
-            v[i + 1] = -(v[i + 1] - y0) * k;
-        }
-        return out;
-    }
-};
-
-Placement place(Obj& o, const SvgDocument& svg) {
-    Placement p;
+SvgPlacement place(Obj& o, const SvgDocument& svg) {
+    SvgPlacement p;
     const bool has_w = o.has("width"), has_h = o.has("height");
     if (has_w && has_h) fail(o.at("height"), "give \"width\" or \"height\" (the other follows the drawing)");
     const char* key = has_w ? "width" : "height";
@@ -70,19 +56,28 @@ Placement place(Obj& o, const SvgDocument& svg) {
     return p;
 }
 
+// `paint` with the host's colour in place of the drawing's own, keeping the
+// alpha the drawing gives it.
+uint32_t host_painted(uint32_t paint, bool is_host, std::optional<uint32_t> host) {
+    if (!is_host || !host) return paint;
+    const uint32_t alpha = (paint & 0xFFu) * (*host & 0xFFu);
+    return (*host & 0xFFFFFF00u) | ((alpha + 127) / 255);
+}
+
 // One element of the drawing as a shape, with its own dashes (those of the
 // item, when it has some, win).
-void add_shape(VectorDrawing& d, const SvgShape& e, const Placement& p, uint32_t order,
-               const std::optional<DashPattern>& item_dash, const std::string& path) {
+void add_shape(VectorDrawing& d, const SvgShape& e, const SvgPlacement& p, uint32_t order,
+               const std::optional<DashPattern>& item_dash, std::optional<uint32_t> host,
+               const std::string& path) {
     DrawnShape s;
     s.outline.subpath_ends = e.subpath_ends;
     s.outline.subpath_closed = e.subpath_closed;
     s.outline.segments.reserve(e.segments.size());
     for (const auto& c : e.segments) s.outline.segments.push_back(p.map(c));
     s.fill = e.fill.has_value();
-    s.fill_color = e.fill.value_or(0);
+    s.fill_color = host_painted(e.fill.value_or(0), e.fill_is_host_color, host);
     s.stroke = e.stroke.has_value() && e.stroke_width > 0;
-    s.stroke_color = e.stroke.value_or(0);
+    s.stroke_color = host_painted(e.stroke.value_or(0), e.stroke_is_host_color, host);
     s.stroke_width = e.stroke_width * p.k;
     s.reveal_order = order;
     const bool open = std::find(s.outline.subpath_closed.begin(), s.outline.subpath_closed.end(), 0) !=
@@ -124,16 +119,20 @@ VectorDrawing read_svg_item(Obj& o, const ParseOptions& options) {
     } catch (const SceneError& e) {
         fail(o.at("file"), e.message());
     }
+    return placed_svg_drawing(o, *svg, place(o, *svg), std::nullopt);
+}
+
+VectorDrawing placed_svg_drawing(Obj& o, const SvgDocument& svg, const SvgPlacement& p,
+                                 std::optional<uint32_t> host_color) {
     VectorDrawing d;
-    const Placement p = place(o, *svg);
     d.progress = o.number("progress", 1.0);
     o.transform(d.transform);
     d.opacity = o.number("opacity", 1.0);
     const auto dash = read_dash(o);
-    for (size_t i = 0; i < svg->shapes.size(); ++i)
-        add_shape(d, svg->shapes[i], p, static_cast<uint32_t>(i), dash, o.path());
-    d.stagger_count = static_cast<uint32_t>(svg->shapes.size());
-    d.warnings = svg->warnings;
+    for (size_t i = 0; i < svg.shapes.size(); ++i)
+        add_shape(d, svg.shapes[i], p, static_cast<uint32_t>(i), dash, host_color, o.path());
+    d.stagger_count = static_cast<uint32_t>(svg.shapes.size());
+    d.warnings = svg.warnings;
     return d;
 }
 

@@ -300,7 +300,10 @@ Style cascade(const Style& parent, const DeclaredStyle& declared) {
     Style s = parent;
     if (declared.fill) s.fill = *declared.fill;
     if (declared.stroke) s.stroke = *declared.stroke;
-    if (declared.color) s.color = *declared.color;
+    if (declared.color) {
+        s.color = *declared.color;
+        s.root_color = false;
+    }
     if (declared.stroke_width) s.stroke_width = *declared.stroke_width;
     if (declared.fill_opacity) s.fill_opacity = *declared.fill_opacity;
     if (declared.stroke_opacity) s.stroke_opacity = *declared.stroke_opacity;

@@ -73,6 +73,7 @@ struct Style {
     Paint fill{Paint::Kind::colour, 0x000000FFu};
     Paint stroke;
     uint32_t color = 0x000000FFu;
+    bool root_color = true;  // `color` never set: the colour the host gives the drawing
     double stroke_width = 1, fill_opacity = 1, stroke_opacity = 1, dash_offset = 0;
     const std::vector<double>* dash = nullptr;  // null for none
     bool visible = true;

@@ -10,14 +10,17 @@
 namespace vokri_scenefile::svg {
 namespace {
 
-// User units per unit; 0 for an unknown unit.
+// User units per unit; 0 for an unknown unit. The font-relative units are
+// those of the initial font size, 16 px (an ex half an em, as where the font
+// gives none).
 double unit_scale(std::string_view unit) {
     struct Unit {
         std::string_view name;
         double scale;
     };
     static constexpr Unit kUnits[] = {{"", 1.0},          {"px", 1.0},          {"in", 96.0}, {"cm", 96.0 / 2.54},
-                                      {"mm", 96.0 / 25.4}, {"pt", 96.0 / 72.0}, {"pc", 16.0}};
+                                      {"mm", 96.0 / 25.4}, {"pt", 96.0 / 72.0}, {"pc", 16.0},
+                                      {"em", 16.0},        {"ex", 8.0}};
     for (const Unit& u : kUnits) {
         if (equal_ignoring_case(unit, u.name)) return u.scale;
     }
