@@ -55,6 +55,8 @@ def main():
 
     title = items[10]  # written letter by letter
     title["progress"] = track([(0, 0.0), (3.0, 1.0)], "smooth")
+    formula = items[-1]  # writes itself, glyph by glyph
+    formula["progress"] = track([(1.5, 0.0), (4.5, 1.0)], "smooth")
 
     for k, morph in enumerate(items[11:16]):
         phase = k / 4

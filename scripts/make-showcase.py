@@ -20,7 +20,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 ALL_KINDS = ["shape", "batch", "vector", "morph", "image", "mesh", "line", "grid", "complex_grid", "fractal", "text",
-             "svg"]
+             "svg", "tex"]
 
 
 def r4(v):
@@ -176,6 +176,12 @@ def scene():
     add({"kind": "shape", "shape_type": "circle", "p0": 0.82, "transform": rot(-12, 5.45, -0.75),
          "stroke_color": "#feca57", "stroke_width": 0.03, "dash": [0.16, 0.09], "dash_offset": 0.0,
          "_note": "a dashed ring around the badge"})
+    # A formula typeset by MathJax beside text of the same size, on one
+    # baseline.
+    add({"kind": "text", "text": "and Euler:", "size": 0.34, "fill_color": "#ffffffb0",
+         "transform": move(0.35, 2.95)})
+    add({"kind": "tex", "tex": r"e^{i\pi} + 1 = 0", "size": 0.34, "fill_color": "#c8b6ff",
+         "transform": move(2.2, 2.95), "_note": "TeX, typeset by MathJax"})
     return {"width": 1280, "height": 720, "scale": 100, "items": items}
 
 

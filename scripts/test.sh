@@ -82,7 +82,7 @@ fuzz() {
   [ "$fuzz_seconds" -gt 0 ] || return 0
   step "fuzzing $target for $fuzz_seconds s"
   mkdir -p "build-fuzz/work-$target"
-  ASAN_OPTIONS=detect_leaks=1 "build-fuzz/fuzz/$target" -close_fd_mask=2 -timeout=60 -rss_limit_mb=2048 \
+  XDG_CACHE_HOME="$PWD/build-fuzz/tex-cache" ASAN_OPTIONS=detect_leaks=1 "build-fuzz/fuzz/$target" -close_fd_mask=2 -timeout=60 -rss_limit_mb=2048 \
     -max_total_time="$fuzz_seconds" -print_final_stats=1 "build-fuzz/work-$target" "$@"
 }
 fuzz scene_fuzzer fuzz/corpus fuzz/regressions build-fuzz/corpus-fresh

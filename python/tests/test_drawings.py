@@ -2,7 +2,9 @@
 classes give the same bytes, SVG elements draw as the vector records they
 stand for, and faults and unsupported features are reported."""
 import json
+import os
 import subprocess
+import sys
 import warnings
 
 import numpy as np
@@ -152,3 +154,28 @@ def test_dashes_and_marching_dashes(tmp_path):
     assert vokri.render_rgba(vokri.Scene([vokri.Vector([wave], dash=[0.2, 0.1], dash_offset=0.05)], width=160,
                                          height=90, scale=20)).tobytes() == cli("--rgba", scene_file(tmp_path, [item]),
                                                                                 "-").stdout
+
+
+def test_scene_file_tex_is_vokri_tex_and_tex_errors_raise(tmp_path, monkeypatch):
+    monkeypatch.setenv("XDG_CACHE_HOME", str(tmp_path / "cache"))
+    fields = dict(tex=r"\frac{-b \pm \sqrt{b^2-4ac}}{2a}", size=0.8, align="center", baseline="middle",
+                  fill_color="#feca57", progress=0.6, transform=[1, 0, 0.1, 1, 0.2, 0], display=False)
+    path = scene_file(tmp_path, [{"kind": "tex", **fields}])
+    r = cli("--rgba", path, "-")
+    assert r.returncode == 0, r.stderr
+    pixels = vokri.render_rgba(vokri.Scene([vokri.Tex(**fields)], width=160, height=90, scale=20))
+    assert pixels.tobytes() == r.stdout and pixels[..., 3].any()
+    # fill_color is the formula's colour; \color keeps its own.
+    red = vokri.render_rgba(vokri.Scene([vokri.Tex(r"\color{red}{x}", size=2)], width=80, height=80, scale=20))
+    inked = red[red[..., 3] == 255]
+    assert len(inked) and (inked[:, :3] == [255, 0, 0]).all()
+    with pytest.raises(vokri.SceneFileError, match=r"^tex: Undefined control sequence \\nosuch$"):
+        vokri.Tex(r"x + \nosuch")
+
+
+def test_tex_without_node_says_what_to_install(tmp_path):
+    code = "import vokri\ntry:\n    vokri.Tex('a + b')\nexcept vokri.SceneFileError as e:\n    print(e)\n"
+    env = dict(os.environ, XDG_CACHE_HOME=str(tmp_path), VOKRI_NODE=str(tmp_path / "no-node"))
+    out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, env=env,
+                         cwd=os.path.dirname(os.path.dirname(vokri.__file__)))
+    assert "is not installed; tex items need it: apt-get install nodejs npm" in out.stdout, out.stderr
