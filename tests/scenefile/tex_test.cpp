@@ -194,6 +194,33 @@ TEST(Tex, TheCommandLineReportsTexErrorsAndNeedsNodeOnlyForNewFormulas) {
         << bad.err;
 }
 
+// A converter folder whose script does `script` instead of converting.
+void fake_converter(const fs::path& dir, const std::string& script) {
+    fs::create_directories(dir / "node_modules" / "mathjax-full");
+    std::ofstream(dir / "node_modules" / "mathjax-full" / "package.json") << "{}";
+    std::ofstream(dir / "package-lock.json") << "{}";
+    std::ofstream(dir / "convert.mjs") << script;
+}
+
+TEST(Tex, AConverterThatStopsOrHangsIsReportedNotWaitedOn) {
+    TempDir dir;
+    const std::string scene = (dir.path / "f.json").string();
+    std::ofstream(scene) << scene_of({{"kind", "tex"}, {"tex", "x"}});
+    const std::string env = "XDG_CACHE_HOME='" + dir.path.string() + "' VOKRI_TEX_CONVERTER='";
+    fake_converter(dir.path / "dies", "process.stderr.write('converter broke\\n'); process.exit(7);\n");
+    const RunResult died = run_tool(env + (dir.path / "dies").string() + "'", "--png '" + scene + "' /dev/null", dir);
+    EXPECT_EQ(died.code, 3);
+    EXPECT_NE(died.err.find("items[0].tex: the TeX converter stopped (exit status 7): converter broke"),
+              std::string::npos)
+        << died.err;
+    fake_converter(dir.path / "hangs", "setInterval(() => {}, 1000);\n");
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult hung = run_tool(env + (dir.path / "hangs").string() + "'", "--png '" + scene + "' /dev/null", dir);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(hung.code, 3);
+    EXPECT_NE(hung.err.find("items[0].tex: the TeX converter took longer than 10 s"), std::string::npos) << hung.err;
+}
+
 #endif
 
 }  // namespace
