@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "hardening/samples.h"
-#include "scene_codec.h"
+#include "support/samples.h"
+#include "support/scene_codec.h"
 #ifdef VOKRI_HAVE_SCENE_JSON
 #include <algorithm>
 #include <filesystem>

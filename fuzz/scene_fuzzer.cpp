@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "scene_checks.h"
+#include "support/scene_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/vokri-fuzz-" + std::to_string(getpid()) + ".png";

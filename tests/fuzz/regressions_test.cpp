@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../../fuzz/scene_checks.h"
+#include "support/scene_checks.h"
 #include "support/scene.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "common/alloc.h"
-#include "hardening/samples.h"
+#include "support/samples.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

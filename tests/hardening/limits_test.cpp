@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "common/alloc.h"
-#include "hardening/samples.h"
+#include "support/samples.h"
 
 using namespace vt;
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "hardening/samples.h"
+#include "support/samples.h"
 
 using namespace vt;
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "scene_codec.h"
+#include "support/scene_codec.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "scene_codec.h"
+#include "support/scene_codec.h"
 #include "support/scene.h"
 
 namespace vfuzz {

@@ -1,4 +1,4 @@
-#include "hardening/samples.h"
+#include "support/samples.h"
 
 #include <cmath>
 
