@@ -9,7 +9,7 @@
 
 #include "items/fields/image_blend.h"
 #include "raster/context.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # CI: installs what is missing, then
-#   1. builds everything with warnings as errors and runs every test, the
+#   1. checks that src/ includes go down its floors only (check-floors.py),
+#      builds everything with warnings as errors and runs every test, the
 #      Python package's tests too;
 #      installs into a temporary prefix and builds and runs the C example
 #      against the installed library, three ways;
@@ -27,6 +28,7 @@ t0=$(date +%s)
 step() { echo "=== [$(($(date +%s) - t0)) s] $*"; }
 
 step "normal build and tests"
+scripts/check-floors.py
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVOKRI_WERROR=ON -DVOKRI_BUILD_TOOLS=ON -DVOKRI_BUILD_TESTS=ON \
   -DVOKRI_BUILD_SCENEFILE=ON >/dev/null
 cmake --build build -j"$jobs"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "png/png_export.h"
+#include "scene/png_frame.h"
 #include "scene/frame.h"
 #include "scene/pick.h"
 

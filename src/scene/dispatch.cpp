@@ -1,4 +1,4 @@
-#include "scene/drawers.h"
+#include "scene/dispatch.h"
 
 namespace vokri {
 

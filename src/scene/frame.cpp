@@ -4,18 +4,23 @@
 
 #include "common/alloc.h"
 #include "raster/context.h"
-#include "scene/drawers.h"
+#include "scene/dispatch.h"
 
 namespace vokri {
 
-Error draw_scene_items(const Scene& scene, double scale, Surface& target, uint32_t* failed_item) noexcept {
+FrameCanvas start_frame(uint32_t* pixels, uint32_t width, uint32_t height, double scale, uint8_t format,
+                        uint32_t background) noexcept {
+    fill_pixels(pixels, static_cast<size_t>(width) * height, background);
+    return FrameCanvas{Surface::wrap(pixels, static_cast<int32_t>(width), static_cast<int32_t>(height), format),
+                       FrameView::for_canvas(scale, width, height)};
+}
+
+Error draw_scene_items(const Scene& scene, FrameCanvas& canvas, uint32_t* failed_item) noexcept {
     Allocator alloc;
-    DrawContext ctx(alloc, target);
-    FrameView view = FrameView::for_canvas(scale, static_cast<uint32_t>(target.width),
-                                           static_cast<uint32_t>(target.height));
+    DrawContext ctx(alloc, canvas.surface);
     Error err = Error::None;
     for (uint32_t i = 0; i < scene.item_count; ++i) {
-        err = draw_item(ctx, view, scene.items[i], scene, target);
+        err = draw_item(ctx, canvas.view, scene.items[i], scene, canvas.surface);
         if (err != Error::None) {
             if (failed_item) *failed_item = i;
             break;
@@ -31,10 +36,8 @@ Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double
     if (!checked_mul(width, height, count) || pixel_count < count) return Error::OutputBufferTooSmall;
     if (width > INT32_MAX || height > INT32_MAX) return Error::OutputBufferTooSmall;
     bool rgba = variant == FrameVariant::rgba0;
-    fill_pixels(pixels, count, rgba ? 0u : kRgb0Background);
+    FrameCanvas canvas = start_frame(pixels, width, height, scale, rgba ? rgba32 : rgbx32, rgba ? 0u : kRgb0Background);
     if (!valid_scale(scale)) return Error::InvalidUnitSize;
-    Surface target = Surface::wrap(pixels, static_cast<int32_t>(width), static_cast<int32_t>(height),
-                                   rgba ? rgba32 : rgbx32);
     // Straight alpha: only the rows something wrote need converting (the
     // others hold the transparent background).
     Allocator alloc;
@@ -42,9 +45,9 @@ Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double
     if (rgba) {
         VOKRI_TRY(marks.resize(height));
         std::fill(marks.begin(), marks.end(), uint8_t{0});
-        target.row_marks = marks.data();
+        canvas.surface.row_marks = marks.data();
     }
-    VOKRI_TRY(draw_scene_items(scene, scale, target, failed_item));
+    VOKRI_TRY(draw_scene_items(scene, canvas, failed_item));
     if (rgba)
         for (uint32_t y = 0; y < height; ++y)
             if (marks[y]) demultiply_pixels(pixels + static_cast<size_t>(y) * width, width);

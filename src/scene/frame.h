@@ -1,10 +1,12 @@
-// The frame driver and the item loop it shares with the PNG export.
+// The start of every frame (background, Surface, view), the item loop, and
+// the frame driver of the pixel exports.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "common/error.h"
+#include "items/frame_view.h"
 #include "scene/scene.h"
 #include "surface/surface.h"
 
@@ -15,6 +17,18 @@ enum class FrameVariant { rgba0, rgb0 };
 // The index of no item: an error that is not any one item's.
 inline constexpr uint32_t kNoItem = UINT32_MAX;
 
+// What a frame is drawn on: the Surface over its pixels and the view the
+// item drawers see.
+struct FrameCanvas {
+    Surface surface;
+    FrameView view;
+};
+
+// Fills width * height `pixels` (each at most INT32_MAX) with `background`
+// and wraps them as a Surface of `format`, at `scale` pixels per user unit.
+FrameCanvas start_frame(uint32_t* pixels, uint32_t width, uint32_t height, double scale, uint8_t format,
+                        uint32_t background) noexcept;
+
 // Background, item loop and (rgba0) straight-alpha conversion into the
 // caller's buffer of `pixel_count` pixels. On an item's error, its index
 // goes to `failed_item` (when not null).
@@ -22,10 +36,10 @@ inline constexpr uint32_t kNoItem = UINT32_MAX;
                                  const Scene& scene, uint32_t* pixels, size_t pixel_count,
                                  uint32_t* failed_item = nullptr) noexcept;
 
-// Draws every item of `scene` in order into `target` with a fresh
+// Draws every item of `scene` in order onto `canvas` with a fresh
 // DrawContext; stops at the first error, whose item's index goes to
-// `failed_item` (when not null). `scale` must be valid.
-[[nodiscard]] Error draw_scene_items(const Scene& scene, double scale, Surface& target,
+// `failed_item` (when not null). The canvas's scale must be valid.
+[[nodiscard]] Error draw_scene_items(const Scene& scene, FrameCanvas& canvas,
                                      uint32_t* failed_item = nullptr) noexcept;
 
 inline bool valid_scale(double s) noexcept { return s > 0 && s <= 1.7976931348623157e308; }

@@ -2,7 +2,7 @@
 
 #include "common/alloc.h"
 #include "raster/context.h"
-#include "scene/drawers.h"
+#include "scene/dispatch.h"
 #include "scene/frame.h"
 
 namespace vokri {
@@ -16,15 +16,14 @@ PickResult pick(uint32_t width, uint32_t height, double scale, const Scene& scen
     Allocator alloc;
     Buffer<uint32_t> scratch(alloc);
     if (scratch.resize(count) != Error::None) return {0, Error::OutOfMemory};
-    fill_pixels(scratch.data(), count, 0u);
+    FrameCanvas canvas = start_frame(scratch.data(), width, height, scale, rgba32, 0u);
     if (!valid_scale(scale)) return {0, Error::InvalidUnitSize};
-    Surface target = Surface::wrap(scratch.data(), static_cast<int32_t>(width), static_cast<int32_t>(height), rgba32);
-    FrameView view = FrameView::for_canvas(scale, width, height);
     uint32_t& probe = scratch[static_cast<size_t>(y) * width + x];
     for (uint32_t i = scene.item_count; i-- > 0;) {
         probe = 0;
-        DrawContext ctx(alloc, target);
-        if (Error err = draw_item(ctx, view, scene.items[i], scene, target); err != Error::None) return {0, err, i};
+        DrawContext ctx(alloc, canvas.surface);
+        if (Error err = draw_item(ctx, canvas.view, scene.items[i], scene, canvas.surface); err != Error::None)
+            return {0, err, i};
         if (probe >= 0x01000000u) return {ids[i], Error::None};
     }
     return {};

@@ -12,7 +12,7 @@
 #include "common/alloc.h"
 #include "png/output_file.h"
 #include "png/png_encode.h"
-#include "png/png_export.h"
+#include "scene/png_frame.h"
 #include "support/scene.h"
 
 using namespace vt;

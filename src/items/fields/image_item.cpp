@@ -6,7 +6,7 @@
 #include "common/numeric.h"
 #include "items/fields/image_blend.h"
 #include "items/fields/image_resample.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

@@ -7,7 +7,8 @@
 
 #include "common/error.h"
 #include "raster/context.h"
-#include "scene/scene.h"
+#include "items/frame_view.h"
+#include "items/records.h"
 #include "surface/surface.h"
 
 namespace vokri {

@@ -9,7 +9,7 @@
 #include "items/fields/infinite_geometry.h"
 #include "items/shapes/shape_geometry.h"
 #include "raster/fill.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "items/fields/mesh_pipeline.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

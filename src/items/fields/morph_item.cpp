@@ -2,7 +2,7 @@
 // interpolated by t and painted as one segment-list geometry.
 #include "common/numeric.h"
 #include "items/fields/morph_outline.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

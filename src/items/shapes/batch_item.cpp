@@ -7,7 +7,7 @@
 #include "common/numeric.h"
 #include "items/shapes/batch_paint.h"
 #include "items/shapes/shape_geometry.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

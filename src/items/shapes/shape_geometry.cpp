@@ -5,7 +5,7 @@
 
 #include "common/numeric.h"
 #include "raster/fill.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 #include "raster/stroke.h"
 
 namespace vokri {

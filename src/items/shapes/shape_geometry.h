@@ -7,7 +7,8 @@
 #include "common/error.h"
 #include "common/alloc.h"
 #include "raster/context.h"
-#include "scene/scene.h"
+#include "items/frame_view.h"
+#include "items/records.h"
 
 namespace vokri {
 

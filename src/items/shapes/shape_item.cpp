@@ -1,5 +1,5 @@
 #include "items/shapes/shape_geometry.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

@@ -3,7 +3,7 @@
 #include "common/numeric.h"
 #include "raster/fill.h"
 #include "raster/stroke.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 
 namespace vokri {
 

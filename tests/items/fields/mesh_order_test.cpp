@@ -10,7 +10,7 @@
 #include "common/alloc.h"
 #include "items/fields/mesh_support.h"
 #include "raster/context.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 #include "support/scene.h"
 
 using namespace vt;

@@ -5,7 +5,7 @@
 
 #include "common/alloc.h"
 #include "raster/context.h"
-#include "scene/drawers.h"
+#include "items/drawers.h"
 #include "support/scene.h"
 
 namespace {

@@ -1,22 +1,12 @@
-// Draw one DrawItem, and the per-kind drawers it dispatches to.
+// The drawer of each item kind: its record, drawn on the frame.
 #pragma once
 
 #include "common/error.h"
+#include "items/frame_view.h"
+#include "items/records.h"
 #include "raster/context.h"
-#include "scene/scene.h"
 
 namespace vokri {
-
-// The device transform of a FrameView: user units to pixels, y up, the
-// origin at the canvas centre.
-inline Transform device_transform(const FrameView& view) noexcept {
-    return Transform{view.scale, 0, 0, -view.scale, view.origin_x, view.origin_y};
-}
-
-// Selects the record of `item` and calls its kind's drawer; InvalidDrawItem
-// for an unknown kind or an index beyond the kind's array.
-[[nodiscard]] Error draw_item(DrawContext& ctx, const FrameView& view, const DrawItem& item,
-                              const Scene& scene, Surface& target) noexcept;
 
 // Each drawer receives a copy of its record's fixed part and never writes to
 // caller memory.

@@ -1,4 +1,4 @@
-#include "png/png_export.h"
+#include "scene/png_frame.h"
 
 #include "png/output_file.h"
 #include "png/png_encode.h"
@@ -15,14 +15,13 @@ Error render_frame_png(const char* path, size_t path_len, uint32_t width, uint32
     Allocator alloc;
     Buffer<uint32_t> pixels(alloc);
     if (pixels.resize(count) != Error::None) return Error::OutOfMemory;
-    fill_pixels(pixels.data(), count, kRgb0Background);
-    Surface surface = Surface::wrap(pixels.data(), static_cast<int32_t>(width), static_cast<int32_t>(height), rgbx32);
+    FrameCanvas canvas = start_frame(pixels.data(), width, height, scale, rgbx32, kRgb0Background);
     if (!valid_scale(scale)) return Error::InvalidUnitSize;
-    VOKRI_TRY(draw_scene_items(scene, scale, surface, failed_item));
+    VOKRI_TRY(draw_scene_items(scene, canvas, failed_item));
     // The file is created only after every item drew.
     OutputFile file;
     VOKRI_TRY(file.open(path, path_len));
-    VOKRI_TRY(write_png(file.fd(), surface, alloc));
+    VOKRI_TRY(write_png(file.fd(), canvas.surface, alloc));
     return file.close();
 }
 

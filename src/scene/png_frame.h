@@ -1,5 +1,5 @@
-// The PNG frame export: rendering a Scene into an owned rgbx32 Surface and
-// storing it as a PNG file.
+// The PNG frame export: a Scene rendered into an owned rgbx32 Surface and
+// stored as a PNG file.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,15 @@
+// One DrawItem drawn by its kind's drawer.
+#pragma once
+
+#include "common/error.h"
+#include "items/drawers.h"
+#include "scene/scene.h"
+
+namespace vokri {
+
+// Selects the record of `item` and calls its kind's drawer; InvalidDrawItem
+// for an unknown kind or an index beyond the kind's array.
+[[nodiscard]] Error draw_item(DrawContext& ctx, const FrameView& view, const DrawItem& item,
+                              const Scene& scene, Surface& target) noexcept;
+
+}  // namespace vokri
