@@ -1,5 +1,5 @@
 // Fill benchmarks at 1920 x 1080: 2000 filled circles of radius 4 to 40,
-// opaque and at alpha 128, drawn straight through DrawContext / Path, each
+// opaque and at alpha 128, drawn straight through the raster layer (a Path filled on a Canvas), each
 // against Cairo drawing the same circles in the same iteration.
 #include <benchmark/benchmark.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench_pair.h"
-#include "raster/context.h"
+#include "support/draw_state.h"
 #include "raster/fill.h"
 
 #ifdef VOKRI_HAVE_CAIRO
@@ -33,7 +33,7 @@ void vokri_circles(std::vector<uint32_t>& px, const std::vector<Circle>& cs, uin
     std::fill(px.begin(), px.end(), 0u);
     vokri::Allocator a;
     vokri::Surface s = vokri::Surface::wrap(px.data(), 1920, 1080, vokri::rgba32);
-    vokri::DrawContext ctx(a, s);
+    vt::DrawState ctx(a, s);
     ctx.set_source_colour(0x00C08040u | alpha << 24);
     for (const Circle& c : cs) {
         const double k = 0.5522847498307936 * c.r;
@@ -44,7 +44,7 @@ void vokri_circles(std::vector<uint32_t>& px, const std::vector<Circle>& cs, uin
         (void)ctx.path.curve_to(c.x - c.r, c.y - k, c.x - k, c.y - c.r, c.x, c.y - c.r);
         (void)ctx.path.curve_to(c.x + k, c.y - c.r, c.x + c.r, c.y - k, c.x + c.r, c.y);
         (void)ctx.path.close_path();
-        (void)vokri::fill(ctx);
+        (void)vt::fill(ctx);
     }
     ctx.release();
 }

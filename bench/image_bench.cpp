@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "items/fields/image_blend.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "items/drawers.h"
 
 namespace {
@@ -40,10 +40,10 @@ void run_item(benchmark::State& state, const VokriImageRecord& rec, uint8_t form
     std::vector<uint32_t> pixels(static_cast<size_t>(kW) * kH, 0x0018110Eu);
     vokri::Surface target = vokri::Surface::wrap(pixels.data(), kW, kH, format);
     vokri::Allocator alloc;
-    vokri::DrawContext ctx(alloc, target);
+    vokri::Canvas ctx(alloc, target);
     vokri::FrameView view = vokri::FrameView::for_canvas(1.0, kW, kH);
     for (auto _ : state) {
-        vokri::Error e = vokri::draw_image_item(ctx, view, rec, target);
+        vokri::Error e = vokri::draw_image_item(ctx, view, rec);
         benchmark::DoNotOptimize(e);
         benchmark::ClobberMemory();
     }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "raster/context.h"
+#include "raster/transform.h"
 
 namespace vokri {
 

@@ -8,7 +8,6 @@
 
 #include "common/fatal.h"
 #include "common/numeric.h"
-#include "raster/shortcuts.h"
 #include "surface/composite.h"
 
 namespace vokri {
@@ -68,11 +67,11 @@ void release_raster_scratch(RasterScratch*& scratch, Allocator& a) noexcept {
 
 namespace {
 
-Error ensure_scratch(DrawContext& ctx) noexcept {
-    if (ctx.scratch) return Error::None;
-    void* p = ctx.allocator->allocate(sizeof(RasterScratch));
+Error ensure_scratch(Canvas& canvas) noexcept {
+    if (canvas.raster_scratch) return Error::None;
+    void* p = canvas.allocator.allocate(sizeof(RasterScratch));
     if (!p) return Error::OutOfMemory;
-    ctx.scratch = new (p) RasterScratch(*ctx.allocator);
+    canvas.raster_scratch = new (p) RasterScratch(canvas.allocator);
     return Error::None;
 }
 
@@ -176,7 +175,8 @@ struct CoverageCells {
 };
 
 struct FillJob {
-    DrawContext& ctx;
+    Canvas& canvas;
+    const Paint& paint;
     Surface& surface;
     uint8_t rule;
     int64_t box_start, box_width, capacity;
@@ -272,7 +272,7 @@ class RowRasterizer {
 public:
     RowRasterizer(FillJob& job, const EdgeList& list) noexcept
         : job_(job),
-          sc_(*job.ctx.scratch),
+          sc_(*job.canvas.raster_scratch),
           edges_(list.edges.data()),
           edge_count_(list.edges.size()),
           lines_{4 * job.first_row, 4 * job.last_row + 3},
@@ -285,8 +285,8 @@ public:
         // Only a list that reaches beyond the box's sides can have edges
         // wholly beside it.
         may_fold_ = (list.x_min < base_d_ || list.x_max > base_d_ + static_cast<double>(cap_)) &&
-                    !list.open_contour && raster_shortcuts::enabled();
-        use_cells_ = raster_shortcuts::enabled();
+                    !list.open_contour && job.canvas.options.shortcuts;
+        use_cells_ = job.canvas.options.shortcuts;
         monotone_ = use_cells_ && !list.open_contour && is_monotone();
     }
 
@@ -297,7 +297,7 @@ public:
             VOKRI_TRY(sc_.cell_changes.reserve(padded));
             cells_.change = sc_.cell_changes.data();
             std::fill(cells_.change, cells_.change + padded, int8_t{0});
-            colours_ = CoverageColours(job_.ctx.source);
+            colours_ = CoverageColours(job_.paint.source);
             if (monotone_) return run_monotone();
         }
         VOKRI_TRY(bucket_edges());
@@ -529,7 +529,7 @@ private:
         const size_t width = static_cast<size_t>(job_.box_width);
         const size_t limit = row_.used < width ? row_.used : width;
         Surface& surface = job_.surface;
-        DrawContext& ctx = job_.ctx;
+        const Pixel source = job_.paint.source;
         size_t i = 0;
         while (i < limit) {
             const uint8_t c = row_.cov[i];
@@ -540,10 +540,9 @@ private:
                 const int64_t room = surface.width - x;
                 const size_t length = static_cast<int64_t>(l) < room ? l : static_cast<size_t>(room);
                 if (c >= 16)
-                    paint_run(ctx.op, surface, ctx.source, x, y, length, ctx.precision);
+                    paint_run(kOpSrcOver, surface, source, x, y, length);
                 else
-                    paint_run_alpha(ctx.op, surface, ctx.source, x, y, length, ctx.precision,
-                                    static_cast<uint8_t>(16 * c - 1));
+                    paint_run_alpha(kOpSrcOver, surface, source, x, y, length, static_cast<uint8_t>(16 * c - 1));
             }
             i += l;
         }
@@ -771,16 +770,16 @@ private:
 
 }  // namespace
 
-Error scratch_edge_list(DrawContext& ctx, double scale, EdgeList*& out) noexcept {
-    VOKRI_TRY(ensure_scratch(ctx));
-    ctx.scratch->edges.clear(scale);
-    out = &ctx.scratch->edges;
+Error scratch_edge_list(Canvas& canvas, double scale, EdgeList*& out) noexcept {
+    VOKRI_TRY(ensure_scratch(canvas));
+    canvas.raster_scratch->edges.clear(scale);
+    out = &canvas.raster_scratch->edges;
     return Error::None;
 }
 
-FlattenWindow surface_window(const DrawContext& ctx, double margin) noexcept {
-    if (!raster_shortcuts::enabled()) return FlattenWindow{};
-    return FlattenWindow{-margin, -margin, ctx.surface->width + margin, ctx.surface->height + margin};
+FlattenWindow surface_window(const Canvas& canvas, double margin) noexcept {
+    if (!canvas.options.shortcuts) return FlattenWindow{};
+    return FlattenWindow{-margin, -margin, canvas.surface.width + margin, canvas.surface.height + margin};
 }
 
 namespace {
@@ -826,8 +825,8 @@ bool plan_fill(const Surface& surface, double x_min, double x_max, double y_min,
 // sub-scanlines times the quarter columns of the span over it.
 class BoxRows {
 public:
-    BoxRows(DrawContext& ctx, const FillBox& box, int64_t sp, int64_t ep) noexcept
-        : surface_(*ctx.surface), box_(box), colours_(ctx.source), sp_(sp), ep_(ep) {
+    BoxRows(Surface& surface, const Paint& paint, const FillBox& box, int64_t sp, int64_t ep) noexcept
+        : surface_(surface), box_(box), colours_(paint.source), sp_(sp), ep_(ep) {
         const int64_t room = surface_.width - box.box_start;
         limit_ = box.box_width < room ? box.box_width : room;
     }
@@ -892,7 +891,7 @@ private:
 
 }  // namespace
 
-Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexcept {
+Error rasterize_edges(Canvas& canvas, EdgeList& list, const Paint& paint, uint8_t fill_rule) noexcept {
     if (list.edges.empty()) return Error::None;
     // Edges at infinity (a transform whose scale overflows the f64 range):
     // nothing can be placed on the Surface, so nothing is painted.
@@ -903,18 +902,19 @@ Error rasterize_edges(DrawContext& ctx, EdgeList& list, uint8_t fill_rule) noexc
     if (!std::isfinite(list.scale) || list.scale < 1)
         fatal("invalid value for scale. this is a bug, please report it");
     FillBox box;
-    if (!plan_fill(*ctx.surface, list.x_min, list.x_max, list.y_min, list.y_max, box)) return Error::None;
-    VOKRI_TRY(ensure_scratch(ctx));
-    FillJob job{ctx,           *ctx.surface,  fill_rule,    box.box_start, box.box_width, 4 * box.box_width,
-                box.first_row, box.last_row};
+    if (!plan_fill(canvas.surface, list.x_min, list.x_max, list.y_min, list.y_max, box)) return Error::None;
+    VOKRI_TRY(ensure_scratch(canvas));
+    FillJob job{canvas,        paint,         canvas.surface,    fill_rule,   box.box_start,
+                box.box_width, 4 * box.box_width, box.first_row, box.last_row};
     if (job.box_width <= 255) return RowRasterizer<uint8_t>(job, list).run();
     if (job.box_width <= 65535) return RowRasterizer<uint16_t>(job, list).run();
     return RowRasterizer<uint32_t>(job, list).run();
 }
 
-void rasterize_box(DrawContext& ctx, double x_left, double x_right, double y_top, double y_bottom) noexcept {
+void rasterize_box(Canvas& canvas, const Paint& paint, double x_left, double x_right, double y_top,
+                   double y_bottom) noexcept {
     FillBox box;
-    if (!plan_fill(*ctx.surface, std::min(x_left, x_right), std::max(x_left, x_right), std::min(y_top, y_bottom),
+    if (!plan_fill(canvas.surface, std::min(x_left, x_right), std::max(x_left, x_right), std::min(y_top, y_bottom),
                    std::max(y_top, y_bottom), box))
         return;
     // The box's two vertical edges, as add_edge keeps them: the same
@@ -929,7 +929,7 @@ void rasterize_box(DrawContext& ctx, double x_left, double x_right, double y_top
     const int64_t b = crossing_of(ActiveEdge{x_right, 0.0, top, s1, 0, 0, 0}, v, lo, hi, base);
     const int64_t sp = std::max<int64_t>(std::min(a, b), 0), ep = std::min(std::max(a, b), cap);
     if (sp >= ep) return;
-    BoxRows(ctx, box, sp, ep).paint(s0, s1);
+    BoxRows(canvas.surface, paint, box, sp, ep).paint(s0, s1);
 }
 
 }  // namespace vokri

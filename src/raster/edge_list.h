@@ -10,7 +10,7 @@
 #include "common/alloc.h"
 #include "common/cpu.h"
 #include "common/error.h"
-#include "raster/context.h"
+#include "raster/path.h"
 
 #if VOKRI_X86_64
 #include <emmintrin.h>

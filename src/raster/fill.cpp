@@ -4,7 +4,6 @@
 
 #include "raster/coverage.h"
 #include "raster/edge_list.h"
-#include "raster/shortcuts.h"
 
 namespace vokri {
 
@@ -44,30 +43,31 @@ bool path_corners(const Path& path, Point (&c)[4]) noexcept {
 
 }  // namespace
 
-Error fill(DrawContext& ctx) noexcept {
-    VOKRI_TRY(check_source(ctx.source));
-    if (ctx.path.nodes.empty()) return Error::None;
-    VOKRI_TRY(check_closed(ctx.path));
-    if (Point c[4]; path_corners(ctx.path, c) && fill_box(ctx, c)) return Error::None;
+Error fill(Canvas& canvas, const Path& path, const Paint& paint, FillRule rule) noexcept {
+    VOKRI_TRY(check_source(paint.source));
+    if (path.nodes.empty()) return Error::None;
+    VOKRI_TRY(check_closed(path));
+    if (Point c[4]; path_corners(path, c) && fill_box(canvas, c, paint)) return Error::None;
     EdgeList* list = nullptr;
-    VOKRI_TRY(scratch_edge_list(ctx, 4.0, list));
-    Error e = build_edge_list(ctx.path, ctx.tolerance, 4.0, *list, surface_window(ctx));
+    VOKRI_TRY(scratch_edge_list(canvas, 4.0, list));
+    const double tolerance = canvas.options.tolerance;
+    Error e = build_edge_list(path, tolerance, 4.0, *list, surface_window(canvas));
     // Curve pieces beside the Surface taken as chords change nothing only
     // where every outline is closed.
-    if (e == Error::None && list->open_contour) e = build_edge_list(ctx.path, ctx.tolerance, 4.0, *list);
-    if (e == Error::None) e = rasterize_edges(ctx, *list, ctx.fill_rule);
+    if (e == Error::None && list->open_contour) e = build_edge_list(path, tolerance, 4.0, *list);
+    if (e == Error::None) e = rasterize_edges(canvas, *list, paint, rule);
     list->clear(4.0);  // storage stays for the next fill or stroke of the call
     return e;
 }
 
-bool fill_box(DrawContext& ctx, const Point (&c)[4]) noexcept {
-    if (!raster_shortcuts::enabled() || check_source(ctx.source) != Error::None) return false;
+bool fill_box(Canvas& canvas, const Point (&c)[4], const Paint& paint) noexcept {
+    if (!canvas.options.shortcuts || check_source(paint.source) != Error::None) return false;
     // The units of a fill's EdgeList.
     const Point scaled[4] = {{c[0].x * 4.0, c[0].y * 4.0}, {c[1].x * 4.0, c[1].y * 4.0},
                              {c[2].x * 4.0, c[2].y * 4.0}, {c[3].x * 4.0, c[3].y * 4.0}};
     double x_left, x_right, y_top, y_bottom;
     if (!box_edges(scaled, x_left, x_right, y_top, y_bottom)) return false;
-    rasterize_box(ctx, x_left, x_right, y_top, y_bottom);
+    rasterize_box(canvas, paint, x_left, x_right, y_top, y_bottom);
     return true;
 }
 

@@ -9,7 +9,6 @@
 #include "common/numeric.h"
 #include "raster/coverage.h"
 #include "raster/edge_list.h"
-#include "raster/shortcuts.h"
 
 namespace vokri {
 
@@ -399,7 +398,7 @@ namespace {
 // The pen's major semi-axis in device units.
 double pen_major_axis(const Transform& t, double line_width) noexcept {
     double r = line_width / 2;
-    double det = t.xx * t.yy - t.xy * t.yx;
+    double det = t.determinant();
     double a;
     bool near_axes = (std::fabs(t.xy) < kMinLineWidth && std::fabs(t.yx) < kMinLineWidth) ||
                      (std::fabs(t.xx) < kMinLineWidth && std::fabs(t.yy) < kMinLineWidth);
@@ -443,7 +442,7 @@ Error build_pen(const Transform& t, double line_width, double tolerance, Buffer<
     uint32_t n = pen_vertex_count(t, line_width, tolerance);
     VOKRI_TRY(out.resize(n));
     double r = line_width / 2;
-    double det = t.xx * t.yy - t.xy * t.yx;
+    double det = t.determinant();
     for (uint32_t k = 0; k < n; ++k) {
         double theta = kTwoPi * static_cast<double>(k) / static_cast<double>(n);
         if (det < 0) theta = -theta;
@@ -465,7 +464,7 @@ namespace {
 Error check_matrix(const Transform& t, double& det) noexcept {
     if (!std::isfinite(t.xx) || !std::isfinite(t.xy) || !std::isfinite(t.yx) || !std::isfinite(t.yy))
         return Error::InvalidMatrix;
-    det = t.xx * t.yy - t.xy * t.yx;
+    det = t.determinant();
     if (t.xy == 0 && t.yx == 0) {
         if (t.xx == 0 || t.yy == 0) return Error::InvalidMatrix;
     } else if (det == 0 || !std::isfinite(det)) {
@@ -488,8 +487,7 @@ bool path_is_finite(const Path& path) noexcept {
 // The stroker's settings from the context: thin lines take miter joins with
 // limit 10, the width is at least kMinLineWidth, and outline points are
 // culled beyond the Surface widened by two pixels.
-Settings stroke_settings(const DrawContext& ctx, double det) noexcept {
-    const Transform& t = ctx.transform;
+Settings stroke_settings(const Canvas& canvas, const Transform& t, const StrokeStyle& style, double det) noexcept {
     Settings s;
     s.xx = t.xx;
     s.xy = t.xy;
@@ -498,21 +496,21 @@ Settings stroke_settings(const DrawContext& ctx, double det) noexcept {
     s.det = det;
     s.identity = t.xx == 1 && t.xy == 0 && t.yx == 0 && t.yy == 1;
     s.diagonal = t.xy == 0 && t.yx == 0;
-    s.miter_limit = ctx.miter_limit;
-    s.line_join = ctx.line_join;
-    const double width = ctx.line_width;
+    s.miter_limit = style.miter_limit;
+    s.line_join = style.line_join;
+    const double width = style.line_width;
     if (width < 2.0) {
         s.line_join = join_miter;
         s.miter_limit = 10.0;
     }
     s.line_width = std::fmax(width, kMinLineWidth);
     s.half_width = s.line_width / 2;
-    s.tolerance = std::fmax(ctx.tolerance, 0.001);
-    if (ctx.cull_outlines && raster_shortcuts::enabled()) {
+    s.tolerance = std::fmax(canvas.options.tolerance, 0.001);
+    if (canvas.options.cull_outlines && canvas.options.shortcuts) {
         s.cull_x0 = -2 * kScale;
         s.cull_y0 = -2 * kScale;
-        s.cull_x1 = (static_cast<double>(ctx.surface->width) + 2) * kScale;
-        s.cull_y1 = (static_cast<double>(ctx.surface->height) + 2) * kScale;
+        s.cull_x1 = (static_cast<double>(canvas.surface.width) + 2) * kScale;
+        s.cull_y1 = (static_cast<double>(canvas.surface.height) + 2) * kScale;
     } else {
         s.cull_x0 = s.cull_y0 = -HUGE_VAL;
         s.cull_x1 = s.cull_y1 = HUGE_VAL;
@@ -523,37 +521,36 @@ Settings stroke_settings(const DrawContext& ctx, double det) noexcept {
 // Curve pieces farther outside the Surface than any outline point can reach
 // from its centre line (a miter reaches miter_limit half widths) may be
 // flattened as chords.
-FlattenWindow stroke_window(const DrawContext& ctx, const Settings& s) noexcept {
-    const Transform& t = ctx.transform;
+FlattenWindow stroke_window(const Canvas& canvas, const Transform& t, const Settings& s) noexcept {
     const double reach = pen_major_axis(t, s.line_width) * std::fmax(s.miter_limit, 1.0) + 1.0;
-    FlattenWindow window = surface_window(ctx, reach);
+    FlattenWindow window = surface_window(canvas, reach);
     if (pen_is_capped(t, s.line_width, s.tolerance)) window.max_depth = kCappedPenFlattenDepth;
     return window;
 }
 
 }  // namespace
 
-Error stroke(DrawContext& ctx) noexcept {
-    VOKRI_TRY(check_source(ctx.source));
+Error stroke(Canvas& canvas, const Path& path, const Paint& paint, const StrokeStyle& style) noexcept {
+    VOKRI_TRY(check_source(paint.source));
     double det = 0;
-    VOKRI_TRY(check_matrix(ctx.transform, det));
-    const Path& path = ctx.path;
+    const Transform& t = path.transform;
+    VOKRI_TRY(check_matrix(t, det));
     if (path.nodes.empty() || !path_is_finite(path)) return Error::None;
-    const Settings s = stroke_settings(ctx, det);
-    const FlattenWindow window = stroke_window(ctx, s);
+    const Settings s = stroke_settings(canvas, t, style, det);
+    const FlattenWindow window = stroke_window(canvas, t, s);
 
-    Allocator& alloc = *ctx.allocator;
-    if (!ctx.stroke_scratch) {
+    Allocator& alloc = canvas.allocator;
+    if (!canvas.stroke_scratch) {
         void* mem = alloc.allocate(sizeof(StrokeScratch));
         if (!mem) return Error::OutOfMemory;
-        ctx.stroke_scratch = new (mem) StrokeScratch(alloc);
+        canvas.stroke_scratch = new (mem) StrokeScratch(alloc);
     }
     EdgeList* edges = nullptr;
-    VOKRI_TRY(scratch_edge_list(ctx, 1.0, edges));
-    Stroker stroker(s, window, *edges, *ctx.stroke_scratch);
+    VOKRI_TRY(scratch_edge_list(canvas, 1.0, edges));
+    Stroker stroker(s, window, *edges, *canvas.stroke_scratch);
     if (s.line_join == join_round) VOKRI_TRY(stroker.ensure_pen());
     VOKRI_TRY(stroker.run(path));
-    return rasterize_edges(ctx, *edges, fill_non_zero);
+    return rasterize_edges(canvas, *edges, paint, fill_non_zero);
 }
 
 }  // namespace vokri

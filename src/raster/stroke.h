@@ -1,14 +1,25 @@
-// Stroking the DrawContext's Path, and the stroker's pen, shared with its
-// tests.
+// Stroking a Path, and the stroker's pen, shared with its tests.
 #pragma once
 
 #include <cstdint>
 
 #include "common/error.h"
 #include "common/alloc.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
+#include "raster/paint.h"
+#include "raster/path.h"
 
 namespace vokri {
+
+enum LineJoin : uint8_t { join_miter = 0, join_round = 1, join_bevel = 2 };
+
+// How a stroke is drawn: widths in user units (the Path's transform maps
+// them to the device; its linear part shapes the pen).
+struct StrokeStyle {
+    double line_width = 2.0;
+    double miter_limit = 10.0;
+    uint8_t line_join = join_round;
+};
 
 // One vertex of the pen polygon, in device units: its position relative to
 // the pen centre, the vector from the previous vertex and the vector to the
@@ -40,7 +51,7 @@ bool pen_is_capped(const Transform& t, double line_width, double tolerance) noex
 [[nodiscard]] Error build_pen(const Transform& t, double line_width, double tolerance,
                               Buffer<PenVertex>& out) noexcept;
 
-// Paints the outline of the Path at the context's line width.
-[[nodiscard]] Error stroke(DrawContext& ctx) noexcept;
+// Paints `paint` over the outline of `path` drawn with `style`.
+[[nodiscard]] Error stroke(Canvas& canvas, const Path& path, const Paint& paint, const StrokeStyle& style) noexcept;
 
 }  // namespace vokri

@@ -9,7 +9,7 @@ namespace vokri {
 
 // Selects the record of `item` and calls its kind's drawer; InvalidDrawItem
 // for an unknown kind or an index beyond the kind's array.
-[[nodiscard]] Error draw_item(DrawContext& ctx, const FrameView& view, const DrawItem& item,
-                              const Scene& scene, Surface& target) noexcept;
+[[nodiscard]] Error draw_item(Canvas& canvas, const FrameView& view, const DrawItem& item,
+                              const Scene& scene) noexcept;
 
 }  // namespace vokri

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/alloc.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "scene/dispatch.h"
 
 namespace vokri {
@@ -15,28 +15,30 @@ FrameCanvas start_frame(uint32_t* pixels, uint32_t width, uint32_t height, doubl
                        FrameView::for_canvas(scale, width, height)};
 }
 
-Error draw_scene_items(const Scene& scene, FrameCanvas& canvas, uint32_t* failed_item) noexcept {
+Error draw_scene_items(const Scene& scene, FrameCanvas& frame, uint32_t* failed_item,
+                       const RasterOptions& options) noexcept {
     Allocator alloc;
-    DrawContext ctx(alloc, canvas.surface);
+    Canvas canvas(alloc, frame.surface, options);
     Error err = Error::None;
     for (uint32_t i = 0; i < scene.item_count; ++i) {
-        err = draw_item(ctx, canvas.view, scene.items[i], scene, canvas.surface);
+        err = draw_item(canvas, frame.view, scene.items[i], scene);
         if (err != Error::None) {
             if (failed_item) *failed_item = i;
             break;
         }
     }
-    ctx.release();
+    canvas.release();
     return err;
 }
 
 Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double scale,
-                   const Scene& scene, uint32_t* pixels, size_t pixel_count, uint32_t* failed_item) noexcept {
+                   const Scene& scene, uint32_t* pixels, size_t pixel_count, uint32_t* failed_item,
+                   const RasterOptions& options) noexcept {
     size_t count;
     if (!checked_mul(width, height, count) || pixel_count < count) return Error::OutputBufferTooSmall;
     if (width > INT32_MAX || height > INT32_MAX) return Error::OutputBufferTooSmall;
     bool rgba = variant == FrameVariant::rgba0;
-    FrameCanvas canvas = start_frame(pixels, width, height, scale, rgba ? rgba32 : rgbx32, rgba ? 0u : kRgb0Background);
+    FrameCanvas frame = start_frame(pixels, width, height, scale, rgba ? rgba32 : rgbx32, rgba ? 0u : kRgb0Background);
     if (!valid_scale(scale)) return Error::InvalidUnitSize;
     // Straight alpha: only the rows something wrote need converting (the
     // others hold the transparent background).
@@ -45,9 +47,9 @@ Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double
     if (rgba) {
         VOKRI_TRY(marks.resize(height));
         std::fill(marks.begin(), marks.end(), uint8_t{0});
-        canvas.surface.row_marks = marks.data();
+        frame.surface.row_marks = marks.data();
     }
-    VOKRI_TRY(draw_scene_items(scene, canvas, failed_item));
+    VOKRI_TRY(draw_scene_items(scene, frame, failed_item, options));
     if (rgba)
         for (uint32_t y = 0; y < height; ++y)
             if (marks[y]) demultiply_pixels(pixels + static_cast<size_t>(y) * width, width);

@@ -7,6 +7,7 @@
 
 #include "common/error.h"
 #include "items/frame_view.h"
+#include "raster/canvas.h"
 #include "scene/scene.h"
 #include "surface/surface.h"
 
@@ -32,15 +33,16 @@ FrameCanvas start_frame(uint32_t* pixels, uint32_t width, uint32_t height, doubl
 // Background, item loop and (rgba0) straight-alpha conversion into the
 // caller's buffer of `pixel_count` pixels. On an item's error, its index
 // goes to `failed_item` (when not null).
+// `options` are the rasterizer's (tests compare its forms through them).
 [[nodiscard]] Error render_frame(FrameVariant variant, uint32_t width, uint32_t height, double scale,
                                  const Scene& scene, uint32_t* pixels, size_t pixel_count,
-                                 uint32_t* failed_item = nullptr) noexcept;
+                                 uint32_t* failed_item = nullptr, const RasterOptions& options = {}) noexcept;
 
-// Draws every item of `scene` in order onto `canvas` with a fresh
-// DrawContext; stops at the first error, whose item's index goes to
-// `failed_item` (when not null). The canvas's scale must be valid.
-[[nodiscard]] Error draw_scene_items(const Scene& scene, FrameCanvas& canvas,
-                                     uint32_t* failed_item = nullptr) noexcept;
+// Draws every item of `scene` in order onto `frame`; stops at the first
+// error, whose item's index goes to `failed_item` (when not null). The
+// frame's scale must be valid.
+[[nodiscard]] Error draw_scene_items(const Scene& scene, FrameCanvas& frame, uint32_t* failed_item = nullptr,
+                                     const RasterOptions& options = {}) noexcept;
 
 inline bool valid_scale(double s) noexcept { return s > 0 && s <= 1.7976931348623157e308; }
 

@@ -1,7 +1,7 @@
 #include "scene/pick.h"
 
 #include "common/alloc.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "scene/dispatch.h"
 #include "scene/frame.h"
 
@@ -16,14 +16,13 @@ PickResult pick(uint32_t width, uint32_t height, double scale, const Scene& scen
     Allocator alloc;
     Buffer<uint32_t> scratch(alloc);
     if (scratch.resize(count) != Error::None) return {0, Error::OutOfMemory};
-    FrameCanvas canvas = start_frame(scratch.data(), width, height, scale, rgba32, 0u);
+    FrameCanvas frame = start_frame(scratch.data(), width, height, scale, rgba32, 0u);
     if (!valid_scale(scale)) return {0, Error::InvalidUnitSize};
     uint32_t& probe = scratch[static_cast<size_t>(y) * width + x];
     for (uint32_t i = scene.item_count; i-- > 0;) {
         probe = 0;
-        DrawContext ctx(alloc, canvas.surface);
-        if (Error err = draw_item(ctx, canvas.view, scene.items[i], scene, canvas.surface); err != Error::None)
-            return {0, err, i};
+        Canvas canvas(alloc, frame.surface);
+        if (Error err = draw_item(canvas, frame.view, scene.items[i], scene); err != Error::None) return {0, err, i};
         if (probe >= 0x01000000u) return {ids[i], Error::None};
     }
     return {};

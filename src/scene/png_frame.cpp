@@ -15,13 +15,13 @@ Error render_frame_png(const char* path, size_t path_len, uint32_t width, uint32
     Allocator alloc;
     Buffer<uint32_t> pixels(alloc);
     if (pixels.resize(count) != Error::None) return Error::OutOfMemory;
-    FrameCanvas canvas = start_frame(pixels.data(), width, height, scale, rgbx32, kRgb0Background);
+    FrameCanvas frame = start_frame(pixels.data(), width, height, scale, rgbx32, kRgb0Background);
     if (!valid_scale(scale)) return Error::InvalidUnitSize;
-    VOKRI_TRY(draw_scene_items(scene, canvas, failed_item));
+    VOKRI_TRY(draw_scene_items(scene, frame, failed_item));
     // The file is created only after every item drew.
     OutputFile file;
     VOKRI_TRY(file.open(path, path_len));
-    VOKRI_TRY(write_png(file.fd(), canvas.surface, alloc));
+    VOKRI_TRY(write_png(file.fd(), frame.surface, alloc));
     return file.close();
 }
 

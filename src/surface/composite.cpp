@@ -277,9 +277,7 @@ void blend_over_constant(uint32_t* px, size_t n, uint32_t colour, uint8_t format
     blend_over_constant_kernels(px, n, colour, format);
 }
 
-void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
-               uint8_t precision) noexcept {
-    (void)precision;  // always integer
+void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length) noexcept {
     if (length == 0) return;
     if ((pixel_to_rgba(source) >> 24) == 255) {
         fill_span(surface, x, y, length, source);
@@ -295,9 +293,8 @@ void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y,
 }
 
 void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
-                     uint8_t precision, uint8_t alpha) noexcept {
+                     uint8_t alpha) noexcept {
     (void)op;  // always src_over
-    (void)precision;
     if (length == 0) return;
     Span span = surface.span_at(x, y, length);
     if (span.empty()) return;

@@ -73,12 +73,11 @@ void fill_span(Surface& surface, int64_t x, int64_t y, size_t length, Pixel pixe
 void composite_span(Span target, const Operation* ops, size_t count) noexcept;
 
 // The run (x, y) .. (x + length - 1, y) fully covered with `source`.
-void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
-               uint8_t precision) noexcept;
+void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length) noexcept;
 
 // The same run covered with the constant mask value `alpha`.
 void paint_run_alpha(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length,
-                     uint8_t precision, uint8_t alpha) noexcept;
+                     uint8_t alpha) noexcept;
 
 // The constant that paint_run (coverage 16) or paint_run_alpha (coverage c,
 // mask 16c - 1) blends for the common colour `source` at coverage c.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "raster/edge_list.h"
+#include "support/draw_state.h"
 
 using namespace vokri;
 
@@ -15,7 +16,7 @@ struct Fx {
     Allocator alloc;
     uint32_t px[1] = {};
     Surface surface = Surface::wrap(px, 1, 1, rgba32);
-    DrawContext ctx{alloc, surface};
+    vt::DrawState ctx{alloc, surface};
     EdgeList list{alloc};
 };
 }  // namespace

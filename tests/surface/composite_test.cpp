@@ -57,7 +57,7 @@ TEST(Composite, PixelOperatorsAsDefined) {
 TEST(Composite, OpaqueRedAtCoverage127OntoWhite) {
     uint32_t px[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
     Surface s = Surface::wrap(px, 3, 1, rgba32);
-    paint_run_alpha(kOpSrcOver, s, Pixel{0xFF0000FFu, rgba32}, 1, 0, 1, 0, 127);
+    paint_run_alpha(kOpSrcOver, s, Pixel{0xFF0000FFu, rgba32}, 1, 0, 1, 127);
     EXPECT_EQ(px[1], px4(255, 128, 128, 255));
     EXPECT_EQ(px[0], 0xFFFFFFFFu);
     EXPECT_EQ(px[2], 0xFFFFFFFFu);
@@ -66,7 +66,7 @@ TEST(Composite, OpaqueRedAtCoverage127OntoWhite) {
 TEST(Composite, TranslucentFullCoverageOntoTransparent) {
     uint32_t px[2] = {0, 0};
     Surface s = Surface::wrap(px, 2, 1, rgba32);
-    paint_run(kOpSrcOver, s, Pixel{px4(100, 50, 0, 128), rgba32}, 0, 0, 2, 0);
+    paint_run(kOpSrcOver, s, Pixel{px4(100, 50, 0, 128), rgba32}, 0, 0, 2);
     EXPECT_EQ(px[0], px4(100, 50, 0, 128));
     EXPECT_EQ(px[1], px4(100, 50, 0, 128));
 }
@@ -75,7 +75,7 @@ TEST(Composite, Run37IsTwoBatchesAndFiveAndStopsThere) {
     std::vector<uint32_t> px(40, px4(10, 20, 30, 40));
     Surface s = Surface::wrap(px.data(), 40, 1, rgba32);
     const uint32_t src = px4(60, 0, 90, 100);
-    paint_run(kOpSrcOver, s, Pixel{src, rgba32}, 1, 0, 37, 0);
+    paint_run(kOpSrcOver, s, Pixel{src, rgba32}, 1, 0, 37);
     // 60 + ⟨10·155⟩ = 66, ⟨20·155⟩ = 12, 90 + ⟨30·155⟩ = 108, 100 + 40 − ⟨4000⟩ = 125.
     const uint32_t blended = px4(66, 12, 108, 125);
     EXPECT_EQ(px[0], px4(10, 20, 30, 40));
@@ -84,7 +84,7 @@ TEST(Composite, Run37IsTwoBatchesAndFiveAndStopsThere) {
     // The same with partial coverage (chain of dst_in then src_over).
     std::vector<uint32_t> q(40, px4(10, 20, 30, 40));
     Surface t = Surface::wrap(q.data(), 40, 1, rgba32);
-    paint_run_alpha(kOpSrcOver, t, Pixel{src, rgba32}, 1, 0, 37, 0, 127);
+    paint_run_alpha(kOpSrcOver, t, Pixel{src, rgba32}, 1, 0, 37, 127);
     // Source ⟨60·127⟩ = 29, 0, ⟨90·127⟩ = 44, ⟨100·127⟩ = 49; then over.
     const uint32_t part = px4(29 + 10 * 206 / 255, 20 * 206 / 255, 44 + 30 * 206 / 255, 49 + 40 - 49 * 40 / 255);
     for (int i = 1; i <= 37; ++i) EXPECT_EQ(q[i], part) << i;
@@ -95,11 +95,11 @@ TEST(Composite, Run37IsTwoBatchesAndFiveAndStopsThere) {
 TEST(Composite, RgbxBlendsAsOpaqueAndKeepsByteThreeZero) {
     std::vector<uint32_t> px(20, px4(200, 100, 50, 0));
     Surface s = Surface::wrap(px.data(), 20, 1, rgbx32);
-    paint_run(kOpSrcOver, s, Pixel{px4(64, 0, 0, 128), rgba32}, 0, 0, 20, 0);
+    paint_run(kOpSrcOver, s, Pixel{px4(64, 0, 0, 128), rgba32}, 0, 0, 20);
     for (uint32_t p : px) EXPECT_EQ(p, px4(64 + 200 * 127 / 255, 100 * 127 / 255, 50 * 127 / 255, 0));
-    paint_run(kOpSrcOver, s, Pixel{px4(1, 2, 3, 255), rgba32}, 0, 0, 3, 0);
+    paint_run(kOpSrcOver, s, Pixel{px4(1, 2, 3, 255), rgba32}, 0, 0, 3);
     EXPECT_EQ(px[0], px4(1, 2, 3, 0));
-    paint_run_alpha(kOpSrcOver, s, Pixel{px4(255, 255, 255, 255), rgba32}, 5, 0, 1, 0, 31);
+    paint_run_alpha(kOpSrcOver, s, Pixel{px4(255, 255, 255, 255), rgba32}, 5, 0, 1, 31);
     EXPECT_EQ(px[5] >> 24, 0u);
 }
 
@@ -107,12 +107,12 @@ TEST(Composite, RunsOutsideOrEmptyPaintNothing) {
     uint32_t px[4] = {1, 2, 3, 4};
     Surface s = Surface::wrap(px, 2, 2, rgba32);
     const Pixel red{0xFF0000FFu, rgba32};
-    paint_run(kOpSrcOver, s, red, -1, 0, 1, 0);
-    paint_run(kOpSrcOver, s, red, 2, 0, 1, 0);
-    paint_run(kOpSrcOver, s, red, 0, 2, 1, 0);
-    paint_run(kOpSrcOver, s, red, 0, 0, 0, 0);
-    paint_run_alpha(kOpSrcOver, s, red, 0, -1, 1, 0, 100);
-    paint_run_alpha(kOpSrcOver, s, Pixel{0x80000080u, rgba32}, 0, 0, 0, 0, 100);
+    paint_run(kOpSrcOver, s, red, -1, 0, 1);
+    paint_run(kOpSrcOver, s, red, 2, 0, 1);
+    paint_run(kOpSrcOver, s, red, 0, 2, 1);
+    paint_run(kOpSrcOver, s, red, 0, 0, 0);
+    paint_run_alpha(kOpSrcOver, s, red, 0, -1, 1, 100);
+    paint_run_alpha(kOpSrcOver, s, Pixel{0x80000080u, rgba32}, 0, 0, 0, 100);
     fill_span(s, 5, 0, 1, red);
     EXPECT_EQ(px[0], 1u);
     EXPECT_EQ(px[1], 2u);
@@ -201,7 +201,7 @@ TEST(Composite, RunPaintersMatchTheirChains) {
         const uint8_t a = static_cast<uint8_t>(rng() % 256);
         std::vector<uint32_t> got = base;
         Surface s = Surface::wrap(got.data(), static_cast<int32_t>(n), 1, format);
-        paint_run_alpha(kOpSrcOver, s, src, 0, 0, n, 0, a);
+        paint_run_alpha(kOpSrcOver, s, src, 0, 0, n, a);
         Operation chain[2];
         chain[0].destination = Operand{operand_pixel, src};
         chain[0].source = Operand{operand_pixel, Pixel{a, alpha8}};
@@ -213,7 +213,7 @@ TEST(Composite, RunPaintersMatchTheirChains) {
         // Full coverage.
         std::vector<uint32_t> full = base;
         Surface f = Surface::wrap(full.data(), static_cast<int32_t>(n), 1, format);
-        paint_run(kOpSrcOver, f, src, 0, 0, n, 0);
+        paint_run(kOpSrcOver, f, src, 0, 0, n);
         Operation over[1];
         over[0].source = Operand{operand_pixel, src};
         std::vector<uint32_t> e2 = base;

@@ -116,10 +116,8 @@ Error prepare_complex_grid(const InfiniteGeometryRecord& rec, const InfiniteColo
     if (p.mapping == 4) VOKRI_TRY(prepare_moebius(rec, p));
 
     const double* m = rec.transform;
-    double det = m[0] * m[3] - m[1] * m[2];
-    bool finite_transform = true;
-    for (int k = 0; k < 6; ++k) finite_transform = finite_transform && std::isfinite(m[k]);
-    if (!finite_transform || !(std::fabs(det) >= 1e-15)) return Error::InvalidComplexGrid;
+    double det;
+    if (!invertible_transform(m, det)) return Error::InvalidComplexGrid;
     for (int k = 0; k < 6; ++k) p.m[k] = p.inverse.m[k] = m[k];
     p.inverse.det = det;
 

@@ -154,11 +154,8 @@ Error prepare_fractal(const InfiniteGeometryRecord& rec, const InfiniteColours& 
         return Error::InvalidFractal;
     }
     const double* m = rec.transform;
-    double det = m[0] * m[3] - m[1] * m[2];
-    // A transform with a non-finite entry has no usable inverse either.
-    bool finite = true;
-    for (int k = 0; k < 6; ++k) finite = finite && std::isfinite(m[k]);
-    if (!finite || !(std::fabs(det) >= 1e-15)) return Error::InvalidFractalTransform;
+    double det;
+    if (!invertible_transform(m, det)) return Error::InvalidFractalTransform;
 
     p.escape2 = rec.a1 * rec.a1;
     p.c_re = rec.a2;

@@ -46,7 +46,8 @@ bool is_exact(const ImageRecord& rec, const FrameView& view, const Placement& p)
 
 }  // namespace
 
-Error draw_image_item(DrawContext&, const FrameView& view, const ImageRecord& rec, Surface& target) noexcept {
+Error draw_image_item(Canvas& canvas, const FrameView& view, const ImageRecord& rec) noexcept {
+    Surface& target = canvas.surface;
     if (rec.pixels == nullptr || rec.width == 0 || rec.height == 0) return Error::InvalidRaster;
     if (!(rec.display_width > 0) || !(rec.display_height > 0)) return Error::InvalidRaster;
     if (rec.opacity <= 0) return Error::None;
@@ -65,7 +66,7 @@ Error draw_image_item(DrawContext&, const FrameView& view, const ImageRecord& re
         return Error::None;
     }
 
-    const double det = p.xx * p.yy - p.xy * p.yx;
+    const double det = Transform{p.xx, p.xy, p.yx, p.yy, p.tx, p.ty}.determinant();
     if (!(std::fabs(det) >= 1e-15)) {
         // Singular (or not a number: every pixel would map to NaN and be
         // skipped).

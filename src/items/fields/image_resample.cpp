@@ -2,6 +2,7 @@
 
 #include "common/cpu.h"
 #include "common/numeric.h"
+#include "raster/transform.h"
 
 #if VOKRI_X86_64
 #include <immintrin.h>
@@ -17,7 +18,7 @@ struct Inverse {
     double u_max, v_max;
 
     Inverse(const Raster& raster, const Placement& p) noexcept {
-        const double det = p.xx * p.yy - p.xy * p.yx;
+        const double det = Transform{p.xx, p.xy, p.yx, p.yy, p.tx, p.ty}.determinant();
         ia = p.yy / det;
         ib = -p.xy / det;
         ic = -p.yx / det;

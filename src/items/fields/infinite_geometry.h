@@ -6,7 +6,8 @@
 #include <cstdint>
 
 #include "common/error.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
+#include "raster/paint.h"
 #include "items/frame_view.h"
 #include "items/records.h"
 #include "surface/surface.h"

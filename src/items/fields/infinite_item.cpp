@@ -34,18 +34,14 @@ inline double useful_width(const FrameView& v, double width) noexcept {
 }
 
 // Clips the user-space line and strokes what is visible.
-Error stroke_line(DrawContext& ctx, const FrameView& view, double px, double py, double dx, double dy,
+Error stroke_line(Canvas& canvas, const FrameView& view, double px, double py, double dx, double dy,
                   uint32_t rgba, double width) noexcept {
     Point a, b;
     if (!clip_line_to_view(view, px, py, dx, dy, a, b)) return Error::None;
-    return stroke_segment(ctx, a.x, a.y, b.x, b.y, rgba, useful_width(view, width));
+    return stroke_segment(canvas, device_transform(view), a.x, a.y, b.x, b.y, rgba, useful_width(view, width));
 }
 
-void set_view_transform(DrawContext& ctx, const FrameView& view) noexcept {
-    ctx.set_transform(device_transform(view));
-}
-
-Error draw_line(DrawContext& ctx, const FrameView& view, const InfiniteGeometryRecord& rec,
+Error draw_line(Canvas& canvas, const FrameView& view, const InfiniteGeometryRecord& rec,
                 const InfiniteColours& colours) noexcept {
     const double* m = rec.transform;
     double px = m[0] * rec.a0 + m[1] * rec.a1 + m[4];
@@ -53,23 +49,22 @@ Error draw_line(DrawContext& ctx, const FrameView& view, const InfiniteGeometryR
     double dx = m[0] * rec.a2 + m[1] * rec.a3;
     double dy = m[2] * rec.a2 + m[3] * rec.a3;
     if (colours.alpha1 == 0) return Error::None;
-    set_view_transform(ctx, view);
-    return stroke_line(ctx, view, px, py, dx, dy, colours.rgba1(), rec.line_width);
+    return stroke_line(canvas, view, px, py, dx, dy, colours.rgba1(), rec.line_width);
 }
 
 // Fills the whole view rectangle with colour1 at alpha `alpha`.
-Error fill_view(DrawContext& ctx, const FrameView& view, uint32_t rgb, uint32_t alpha) noexcept {
+Error fill_view(Canvas& canvas, const FrameView& view, uint32_t rgb, uint32_t alpha) noexcept {
     if (alpha == 0) return Error::None;
-    ctx.set_source_colour(rgb | alpha << 24);
     const double hx = half_width(view), hy = half_height(view);
-    Path& path = ctx.path;
+    Path& path = canvas.path;
+    path.transform = device_transform(view);
     path.reset();
     VOKRI_TRY(path.move_to(-hx, -hy));
     VOKRI_TRY(path.line_to(hx, -hy));
     VOKRI_TRY(path.line_to(hx, hy));
     VOKRI_TRY(path.line_to(-hx, hy));
     VOKRI_TRY(path.close_path());
-    return fill(ctx);
+    return fill(canvas, path, Paint::colour(rgb | alpha << 24));
 }
 
 struct GridFamily {
@@ -79,7 +74,7 @@ struct GridFamily {
     double b0, b1;     // local bounds of the view along the step
 };
 
-Error draw_family(DrawContext& ctx, const FrameView& view, const InfiniteGeometryRecord& rec,
+Error draw_family(Canvas& canvas, const FrameView& view, const InfiniteGeometryRecord& rec,
                   const InfiniteColours& colours, const GridFamily& f, double det) noexcept {
     const double* m = rec.transform;
     const double s = view.scale;
@@ -92,7 +87,7 @@ Error draw_family(DrawContext& ctx, const FrameView& view, const InfiniteGeometr
     double P = s * f.spacing * std::fabs(det) / len;
     if (!(P > 1e-12) || !std::isfinite(P)) return Error::None;
     double F = rec.line_width * s;
-    if (F >= P) return fill_view(ctx, view, colours.rgb1, colours.alpha1);
+    if (F >= P) return fill_view(canvas, view, colours.rgb1, colours.alpha1);
 
     double first = std::ceil((f.b0 - f.origin) / f.spacing - 1e-10);
     double last = std::floor((f.b1 - f.origin) / f.spacing + 1e-10);
@@ -117,32 +112,29 @@ Error draw_family(DrawContext& ctx, const FrameView& view, const InfiniteGeometr
         double ly = f.vertical ? rec.a1 : rec.a1 + kd * rec.a3;
         double px = m[0] * lx + m[1] * ly + m[4];
         double py = m[2] * lx + m[3] * ly + m[5];
-        VOKRI_TRY(stroke_line(ctx, view, px, py, dx, dy, rgba, width));
+        VOKRI_TRY(stroke_line(canvas, view, px, py, dx, dy, rgba, width));
     }
     return Error::None;
 }
 
-Error draw_line_grid(DrawContext& ctx, const FrameView& view, const InfiniteGeometryRecord& rec,
+Error draw_line_grid(Canvas& canvas, const FrameView& view, const InfiniteGeometryRecord& rec,
                      const InfiniteColours& colours) noexcept {
     if (!(rec.a2 > 0.0) || !(rec.a3 > 0.0)) return Error::InvalidInfiniteGeometry;
     const double* m = rec.transform;
     // A transform with a non-finite entry places no line anywhere.
-    for (int k = 0; k < 6; ++k) {
-        if (!std::isfinite(m[k])) return Error::None;
-    }
+    if (!Transform::from_array(m).finite()) return Error::None;
     if (colours.alpha1 == 0) return Error::None;
-    set_view_transform(ctx, view);
     const uint32_t rgba = colours.rgba1();
-    double det = m[0] * m[3] - m[1] * m[2];
+    double det = determinant(m);
     if (std::fabs(det) <= 1e-12) {
         // The lattice collapses onto at most two lines through the origin.
         double px = m[0] * rec.a0 + m[1] * rec.a1 + m[4];
         double py = m[2] * rec.a0 + m[3] * rec.a1 + m[5];
         if (std::sqrt(m[0] * m[0] + m[2] * m[2]) > 1e-12) {
-            VOKRI_TRY(stroke_line(ctx, view, px, py, m[0], m[2], rgba, rec.line_width));
+            VOKRI_TRY(stroke_line(canvas, view, px, py, m[0], m[2], rgba, rec.line_width));
         }
         if (std::sqrt(m[1] * m[1] + m[3] * m[3]) > 1e-12) {
-            VOKRI_TRY(stroke_line(ctx, view, px, py, m[1], m[3], rgba, rec.line_width));
+            VOKRI_TRY(stroke_line(canvas, view, px, py, m[1], m[3], rgba, rec.line_width));
         }
         return Error::None;
     }
@@ -161,8 +153,8 @@ Error draw_line_grid(DrawContext& ctx, const FrameView& view, const InfiniteGeom
         by0 = std::fmin(by0, ly);
         by1 = std::fmax(by1, ly);
     }
-    VOKRI_TRY(draw_family(ctx, view, rec, colours, GridFamily{true, rec.a0, rec.a2, bx0, bx1}, det));
-    return draw_family(ctx, view, rec, colours, GridFamily{false, rec.a1, rec.a3, by0, by1}, det);
+    VOKRI_TRY(draw_family(canvas, view, rec, colours, GridFamily{true, rec.a0, rec.a2, bx0, bx1}, det));
+    return draw_family(canvas, view, rec, colours, GridFamily{false, rec.a1, rec.a3, by0, by1}, det);
 }
 
 }  // namespace
@@ -212,19 +204,18 @@ bool clip_line_to_view(const FrameView& view, double px, double py, double dx, d
     return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(b.x) && std::isfinite(b.y);
 }
 
-Error draw_infinite_item(DrawContext& ctx, const FrameView& view, const InfiniteGeometryRecord& rec,
-                         Surface& target) noexcept {
+Error draw_infinite_item(Canvas& canvas, const FrameView& view, const InfiniteGeometryRecord& rec) noexcept {
     InfiniteColours colours;
     VOKRI_TRY(check_infinite_header(rec, colours));
     switch (rec.geometry_kind) {
         case kGeometryLine:
-            return draw_line(ctx, view, rec, colours);
+            return draw_line(canvas, view, rec, colours);
         case kGeometryLineGrid:
-            return draw_line_grid(ctx, view, rec, colours);
+            return draw_line_grid(canvas, view, rec, colours);
         case kGeometryComplexGrid:
-            return draw_complex_grid(rec, colours, view, target);
+            return draw_complex_grid(rec, colours, view, canvas.surface);
         default:
-            return draw_fractal(rec, colours, view, target);
+            return draw_fractal(rec, colours, view, canvas.surface);
     }
 }
 

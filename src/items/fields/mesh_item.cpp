@@ -133,8 +133,8 @@ Shade shade_of(const MeshLayer& layer, Mode mode, float alpha) noexcept {
 
 }  // namespace mesh
 
-Error draw_mesh_item(DrawContext& ctx, const FrameView& view, const MeshRecord& rec,
-                     Surface& target) noexcept {
+Error draw_mesh_item(Canvas& canvas, const FrameView& view, const MeshRecord& rec) noexcept {
+    Surface& target = canvas.surface;
     using namespace mesh;
     if (rec.layer_count > 0 && rec.layers == nullptr) return Error::InvalidMeshLayer;
     if (target.format != rgbx32 && target.format != rgba32) return Error::Unsupported3DSurface;
@@ -144,7 +144,7 @@ Error draw_mesh_item(DrawContext& ctx, const FrameView& view, const MeshRecord& 
     if (target.length < pixel_count) return Error::InvalidOutputSize;
     if (width == 0 || height == 0) return Error::InvalidDimensions;
 
-    Allocator& alloc = *ctx.allocator;
+    Allocator& alloc = canvas.allocator;
     size_t depth_count;
     if (!checked_mul(width, height, depth_count)) return Error::OutOfMemory;
     Buffer<float> depth(alloc);

@@ -48,8 +48,8 @@ struct GeometryGuard {
 
 }  // namespace
 
-Error draw_morph_item(DrawContext& ctx, const FrameView& view, const MorphRecord& rec, Surface&) noexcept {
-    Allocator& alloc = *ctx.allocator;
+Error draw_morph_item(Canvas& canvas, const FrameView& view, const MorphRecord& rec) noexcept {
+    Allocator& alloc = canvas.allocator;
     ShapeGeometry a, b;
     VOKRI_TRY(build_shape_geometry(rec.from, alloc, a));
     GeometryGuard guard_a{a, alloc};
@@ -64,7 +64,7 @@ Error draw_morph_item(DrawContext& ctx, const FrameView& view, const MorphRecord
     if (closed_a != closed_b) return Error::TopologyMismatch;
     double s = clamp_unit_nan_one(rec.t);  // a NaN t counts as 1
     ShapeGeometry g = morph_between(a, b, lists.list[0], lists.list[1], n, closed_a, s, lists.list[2]);
-    return draw_shape_geometry(ctx, view, g);
+    return draw_shape_geometry(canvas, view, g);
 }
 
 }  // namespace vokri

@@ -77,7 +77,7 @@ ShapeGeometry line_geometry(const Transform& b, double x0, double y0, double x1,
     return g;
 }
 
-Error draw_circles(DrawContext& ctx, const FrameView& view, const BatchLists& L, const Transform& b) noexcept {
+Error draw_circles(Canvas& canvas, const FrameView& view, const BatchLists& L, const Transform& b) noexcept {
     for (size_t i = 0; i < L.rec.count; ++i) {
         double cx = L.field(i, 0), cy = L.field(i, 1), r = L.field(i, 2);
         if (!(r > 0)) return Error::InvalidRadius;
@@ -86,7 +86,7 @@ Error draw_circles(DrawContext& ctx, const FrameView& view, const BatchLists& L,
         g.has_fill = true;
         g.fill_color = L.fill_colour(i);
         L.set_stroke(i, g);
-        VOKRI_TRY(draw_shape_geometry(ctx, view, g));
+        VOKRI_TRY(draw_shape_geometry(canvas, view, g));
     }
     return Error::None;
 }
@@ -106,8 +106,8 @@ void prefetch_element(const Surface& target, const Transform& d, double cx, doub
     target.prefetch(x - ex, y - ey, x + ex, y + ey);
 }
 
-Error draw_rectangles(DrawContext& ctx, const FrameView& view, const BatchLists& L, const Transform& b,
-                      Surface& target) noexcept {
+Error draw_rectangles(Canvas& canvas, const FrameView& view, const BatchLists& L, const Transform& b) noexcept {
+    Surface& target = canvas.surface;
     Transform d = compose(device_transform(view), b);
     if (!L.has_stroke() && target.format == rgbx32 && std::fabs(d.xy) <= 1e-12 && std::fabs(d.yx) <= 1e-12) {
         double sx = std::fabs(d.xx), sy = std::fabs(d.yy);
@@ -133,13 +133,13 @@ Error draw_rectangles(DrawContext& ctx, const FrameView& view, const BatchLists&
         g.has_fill = true;
         g.fill_color = L.fill_colour(i);
         L.set_stroke(i, g);
-        VOKRI_TRY(draw_shape_geometry(ctx, view, g));
+        VOKRI_TRY(draw_shape_geometry(canvas, view, g));
     }
     return Error::None;
 }
 
-Error draw_segments(DrawContext& ctx, const FrameView& view, const BatchLists& L, const Transform& b,
-                    Surface& target) noexcept {
+Error draw_segments(Canvas& canvas, const FrameView& view, const BatchLists& L, const Transform& b) noexcept {
+    Surface& target = canvas.surface;
     const BatchRecord& rec = L.rec;
     const Transform d = compose(device_transform(view), b);
     if (target.format == rgbx32) {
@@ -156,7 +156,7 @@ Error draw_segments(DrawContext& ctx, const FrameView& view, const BatchLists& L
                 paint_hairline_rgbx(target, dx0, dy0, dx1, dy1, wd, colour);
                 continue;
             }
-            VOKRI_TRY(draw_shape_geometry(ctx, view, line_geometry(b, x0, y0, x1, y1, colour, w)));
+            VOKRI_TRY(draw_shape_geometry(canvas, view, line_geometry(b, x0, y0, x1, y1, colour, w)));
         }
         return Error::None;
     }
@@ -172,7 +172,7 @@ Error draw_segments(DrawContext& ctx, const FrameView& view, const BatchLists& L
         }
         const double* e = rec.elements + i * 4;
         VOKRI_TRY(draw_shape_geometry(
-            ctx, view,
+            canvas, view,
             line_geometry(b, e[0], e[1], e[2], e[3], scene_to_rgba(rec.stroke_colors[i]), rec.stroke_widths[i])));
     }
     return Error::None;
@@ -180,7 +180,7 @@ Error draw_segments(DrawContext& ctx, const FrameView& view, const BatchLists& L
 
 }  // namespace
 
-Error draw_batch_item(DrawContext& ctx, const FrameView& view, const BatchRecord& rec, Surface& target) noexcept {
+Error draw_batch_item(Canvas& canvas, const FrameView& view, const BatchRecord& rec) noexcept {
     if (rec.count == 0 || !rec.elements) return Error::InvalidBatch;
     if (rec.mode > VOKRI_BATCH_RECTANGLES) return Error::InvalidBatch;
     BatchLists L{rec, rec.mode == VOKRI_BATCH_CIRCLES ? size_t{3} : size_t{4}, clamp_unit_nan_one(rec.t),
@@ -188,13 +188,13 @@ Error draw_batch_item(DrawContext& ctx, const FrameView& view, const BatchRecord
     Transform b = Transform::from_array(rec.transform);
     if (rec.mode == VOKRI_BATCH_SEGMENTS) {
         if (!L.has_stroke() || !L.has_width()) return Error::InvalidBatch;
-        return draw_segments(ctx, view, L, b, target);
+        return draw_segments(canvas, view, L, b);
     }
     if (!rec.fill_colors) return Error::InvalidBatch;
     // A stroke colour list needs a width list to give the stroke its width.
     if (L.has_stroke() && !L.has_width()) return Error::InvalidBatch;
-    if (rec.mode == VOKRI_BATCH_CIRCLES) return draw_circles(ctx, view, L, b);
-    return draw_rectangles(ctx, view, L, b, target);
+    if (rec.mode == VOKRI_BATCH_CIRCLES) return draw_circles(canvas, view, L, b);
+    return draw_rectangles(canvas, view, L, b);
 }
 
 }  // namespace vokri

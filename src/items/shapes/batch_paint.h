@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "raster/context.h"
+#include "raster/canvas.h"
+#include "raster/paint.h"
 #include "surface/surface.h"
 
 namespace vokri {

@@ -260,38 +260,33 @@ namespace {
 // filled without building its Path: the corners go through the transforms
 // that PathBuilder and the Path apply. False, with nothing painted, for
 // anything else.
-bool fill_rectangle(DrawContext& ctx, const ShapeGeometry& g) noexcept {
+bool fill_rectangle(Canvas& canvas, const Path& path, const ShapeGeometry& g) noexcept {
     if ((g.tag != VOKRI_SHAPE_RECTANGLE && g.tag != VOKRI_SHAPE_SQUARE) || g.has_stroke || !g.has_fill) return false;
     const RectangleCorners r = rectangle_corners(g);
     Point c[4];
     for (int i = 0; i < 4; ++i) {
         double ux, uy;
         g.transform.apply(r.x(i), r.y(i), ux, uy);
-        c[i] = ctx.path.to_device(ux, uy);
+        c[i] = path.to_device(ux, uy);
     }
-    ctx.set_source_pixel(premultiply_rgba(g.fill_color));
-    return fill_box(ctx, c);
+    return fill_box(canvas, c, Paint::pixel(premultiply_rgba(g.fill_color)));
 }
 
 }  // namespace
 
-Error draw_shape_geometry(DrawContext& ctx, const FrameView& view, const ShapeGeometry& g) noexcept {
-    ctx.set_transform(device_transform(view));
-    if (g.has_stroke) ctx.line_width = g.stroke_width;
-    if (fill_rectangle(ctx, g)) return Error::None;
-    ctx.path.reset();
-    VOKRI_TRY(build_path(g, ctx.path));
+Error draw_shape_geometry(Canvas& canvas, const FrameView& view, const ShapeGeometry& g) noexcept {
+    Path& path = canvas.path;
+    path.transform = device_transform(view);
+    if (fill_rectangle(canvas, path, g)) return Error::None;
+    path.reset();
+    VOKRI_TRY(build_path(g, path));
     bool closed = is_closed_shape(g);
     bool paints = g.has_stroke || (closed && g.has_fill);
-    if (!paints || ctx.path.nodes.empty()) return Error::None;
-    if (closed && g.has_fill) {
-        ctx.set_source_pixel(premultiply_rgba(g.fill_color));
-        VOKRI_TRY(fill(ctx));
-    }
+    if (!paints || path.nodes.empty()) return Error::None;
+    if (closed && g.has_fill) VOKRI_TRY(fill(canvas, path, Paint::pixel(premultiply_rgba(g.fill_color))));
     if (g.has_stroke) {
-        ctx.set_source_pixel(premultiply_rgba(g.stroke_color));
-        ctx.line_width = g.stroke_width;
-        VOKRI_TRY(stroke(ctx));
+        const StrokeStyle style{.line_width = g.stroke_width};
+        VOKRI_TRY(stroke(canvas, path, Paint::pixel(premultiply_rgba(g.stroke_color)), style));
     }
     return Error::None;
 }
@@ -303,15 +298,15 @@ void release_shape_geometry(ShapeGeometry& g, Allocator& alloc) noexcept {
     g.point_count = 0;
 }
 
-Error stroke_segment(DrawContext& ctx, double x0, double y0, double x1, double y1, uint32_t rgba_straight,
-                     double width) noexcept {
+Error stroke_segment(Canvas& canvas, const Transform& t, double x0, double y0, double x1, double y1,
+                     uint32_t rgba_straight, double width) noexcept {
     if ((rgba_straight >> 24) == 0 || width <= 0) return Error::None;
-    ctx.set_source_pixel(premultiply_rgba(rgba_straight));
-    ctx.line_width = width;
-    ctx.path.reset();
-    VOKRI_TRY(ctx.path.move_to(x0, y0));
-    VOKRI_TRY(ctx.path.line_to(x1, y1));
-    return stroke(ctx);
+    Path& path = canvas.path;
+    path.transform = t;
+    path.reset();
+    VOKRI_TRY(path.move_to(x0, y0));
+    VOKRI_TRY(path.line_to(x1, y1));
+    return stroke(canvas, path, Paint::pixel(premultiply_rgba(rgba_straight)), StrokeStyle{.line_width = width});
 }
 
 }  // namespace vokri

@@ -6,7 +6,8 @@
 
 #include "common/error.h"
 #include "common/alloc.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
+#include "raster/paint.h"
 #include "items/frame_view.h"
 #include "items/records.h"
 
@@ -51,16 +52,17 @@ struct ShapeGeometry {
 // Validates `rec` and builds its geometry; on error nothing is left allocated.
 [[nodiscard]] Error build_shape_geometry(const ShapeRecord& rec, Allocator& alloc, ShapeGeometry& out) noexcept;
 
-// Sets the FrameView transform, builds the Path and paints fill and stroke.
-[[nodiscard]] Error draw_shape_geometry(DrawContext& ctx, const FrameView& view, const ShapeGeometry& g) noexcept;
+// Builds the Path under the FrameView's transform and paints fill and
+// stroke.
+[[nodiscard]] Error draw_shape_geometry(Canvas& canvas, const FrameView& view, const ShapeGeometry& g) noexcept;
 
 // Frees the geometry's owned storage.
 void release_shape_geometry(ShapeGeometry& g, Allocator& alloc) noexcept;
 
-// One straight stroked segment in user units under the context's current
-// transform. `rgba_straight` has bytes R, G, B, A (red in bits 0-7). Nothing
-// is drawn when the alpha is 0 or the width is 0 or negative.
-[[nodiscard]] Error stroke_segment(DrawContext& ctx, double x0, double y0, double x1, double y1,
+// One straight stroked segment in user units under `t`. `rgba_straight`
+// has bytes R, G, B, A (red in bits 0-7). Nothing is drawn when the alpha
+// is 0 or the width is 0 or negative.
+[[nodiscard]] Error stroke_segment(Canvas& canvas, const Transform& t, double x0, double y0, double x1, double y1,
                                    uint32_t rgba_straight, double width) noexcept;
 
 }  // namespace vokri

@@ -3,11 +3,11 @@
 
 namespace vokri {
 
-Error draw_shape_item(DrawContext& ctx, const FrameView& view, const ShapeRecord& rec, Surface&) noexcept {
+Error draw_shape_item(Canvas& canvas, const FrameView& view, const ShapeRecord& rec) noexcept {
     ShapeGeometry g;
-    VOKRI_TRY(build_shape_geometry(rec, *ctx.allocator, g));
-    Error err = draw_shape_geometry(ctx, view, g);
-    release_shape_geometry(g, *ctx.allocator);
+    VOKRI_TRY(build_shape_geometry(rec, canvas.allocator, g));
+    Error err = draw_shape_geometry(canvas, view, g);
+    release_shape_geometry(g, canvas.allocator);
     return err;
 }
 

@@ -39,10 +39,11 @@ Error build_vector_path(Path& path, const VectorShape& s, const Transform& t) no
 
 }  // namespace
 
-Error draw_vector_item(DrawContext& ctx, const FrameView& view, const VectorRecord& rec, Surface&) noexcept {
+Error draw_vector_item(Canvas& canvas, const FrameView& view, const VectorRecord& rec) noexcept {
     if (rec.shape_count == 0) return Error::None;
     if (!rec.shapes) return Error::InvalidVector;
-    ctx.set_transform(device_transform(view));
+    Path& path = canvas.path;
+    path.transform = device_transform(view);
     // A NaN progress or opacity counts as 1, as the shape opacity does.
     double p = clamp_unit_nan_one(rec.progress);
     double o = clamp_unit_nan_one(rec.opacity);
@@ -55,15 +56,11 @@ Error draw_vector_item(DrawContext& ctx, const FrameView& view, const VectorReco
         if (!(a > 0)) continue;
         if (s.segment_count == 0 || s.subpath_count == 0) continue;
         if (!s.segments || !s.subpath_ends || !s.subpath_closed) return Error::InvalidVector;
-        VOKRI_TRY(build_vector_path(ctx.path, s, t));
-        if (s.fill_enabled) {
-            ctx.set_source_colour(scene_to_rgba(s.fill_color), a);
-            VOKRI_TRY(fill(ctx));
-        }
+        VOKRI_TRY(build_vector_path(path, s, t));
+        if (s.fill_enabled) VOKRI_TRY(fill(canvas, path, Paint::colour(scene_to_rgba(s.fill_color), a)));
         if (s.stroke_enabled && s.stroke_width > 0) {
-            ctx.set_source_colour(scene_to_rgba(s.stroke_color), a);
-            ctx.line_width = s.stroke_width;
-            VOKRI_TRY(stroke(ctx));
+            const StrokeStyle style{.line_width = s.stroke_width};
+            VOKRI_TRY(stroke(canvas, path, Paint::colour(scene_to_rgba(s.stroke_color), a), style));
         }
     }
     return Error::None;

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "items/fields/image_support.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "items/drawers.h"
 
 using namespace vt;
@@ -20,9 +20,9 @@ vokri::Error draw_on(std::vector<uint32_t>& pixels, uint8_t format, const VokriI
                      uint32_t w = 3, uint32_t h = 2, double scale = 1) {
     vokri::Surface target = vokri::Surface::wrap(pixels.data(), static_cast<int32_t>(w), static_cast<int32_t>(h), format);
     vokri::Allocator alloc;
-    vokri::DrawContext ctx(alloc, target);
+    vokri::Canvas ctx(alloc, target);
     vokri::FrameView view = vokri::FrameView::for_canvas(scale, w, h);
-    vokri::Error e = vokri::draw_image_item(ctx, view, rec, target);
+    vokri::Error e = vokri::draw_image_item(ctx, view, rec);
     ctx.release();
     return e;
 }

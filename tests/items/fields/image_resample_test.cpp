@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "items/fields/image_support.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "items/drawers.h"
 
 using namespace vt;
@@ -330,21 +330,21 @@ TEST(ImageResample, UnsupportedSurfaceOnlyWhenTheItemWouldDraw) {
     std::vector<uint32_t> px(16, 0x5555u);
     vokri::Surface target = vokri::Surface::wrap(px.data(), 4, 4, vokri::alpha8);
     vokri::Allocator alloc;
-    vokri::DrawContext ctx(alloc, target);
+    vokri::Canvas ctx(alloc, target);
     vokri::FrameView view = vokri::FrameView::for_canvas(1, 4, 4);
-    EXPECT_EQ(vokri::draw_image_item(ctx, view, image(bytes, 2, 2, 2, 2), target),
+    EXPECT_EQ(vokri::draw_image_item(ctx, view, image(bytes, 2, 2, 2, 2)),
               vokri::Error::UnsupportedRasterSurface);
     // Singular, off-canvas and zero-opacity items succeed first.
-    EXPECT_EQ(vokri::draw_image_item(ctx, view, placed(image(bytes, 2, 2, 2, 2), 1, 1, 1, 1, 0, 0), target),
+    EXPECT_EQ(vokri::draw_image_item(ctx, view, placed(image(bytes, 2, 2, 2, 2), 1, 1, 1, 1, 0, 0)),
               vokri::Error::None);
-    EXPECT_EQ(vokri::draw_image_item(ctx, view, placed(image(bytes, 2, 2, 2, 2), 1, 0, 0, 1, 9, 0), target),
+    EXPECT_EQ(vokri::draw_image_item(ctx, view, placed(image(bytes, 2, 2, 2, 2), 1, 0, 0, 1, 9, 0)),
               vokri::Error::None);
     VokriImageRecord r = image(bytes, 2, 2, 2, 2);
     r.opacity = 0;
-    EXPECT_EQ(vokri::draw_image_item(ctx, view, r, target), vokri::Error::None);
+    EXPECT_EQ(vokri::draw_image_item(ctx, view, r), vokri::Error::None);
     // The raster checks still come first.
     r.pixels = nullptr;
-    EXPECT_EQ(vokri::draw_image_item(ctx, view, r, target), vokri::Error::InvalidRaster);
+    EXPECT_EQ(vokri::draw_image_item(ctx, view, r), vokri::Error::InvalidRaster);
     for (uint32_t p : px) EXPECT_EQ(p, 0x5555u);
     ctx.release();
 }

@@ -9,7 +9,7 @@
 
 #include "common/alloc.h"
 #include "items/fields/mesh_support.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "items/drawers.h"
 #include "support/scene.h"
 
@@ -416,9 +416,9 @@ TEST(MeshErrors, SetUpOrderThroughTheDrawer) {
     auto draw = [&](VokriMeshRecord rec, uint8_t format, size_t length, uint32_t w, uint32_t h) {
         vokri::Surface surface = vokri::Surface::wrap(px.data(), 16, 16, format);
         surface.length = length;
-        vokri::DrawContext ctx(alloc, surface);
+        vokri::Canvas ctx(alloc, surface);
         const vokri::FrameView view = vokri::FrameView::for_canvas(1, w, h);
-        return vokri::draw_mesh_item(ctx, view, rec, surface);
+        return vokri::draw_mesh_item(ctx, view, rec);
     };
     using vokri::Error;
     VokriMeshRecord good = front_camera(VOKRI_PROJECTION_ORTHOGRAPHIC, layers);

@@ -9,7 +9,6 @@
 
 #include "common/alloc.h"
 #include "items/shapes/shape_geometry.h"
-#include "raster/shortcuts.h"
 #include "support/scene.h"
 
 using namespace vokri;
@@ -216,13 +215,11 @@ BuiltPath path_of(const VokriShapeRecord& r, double scale = 1.0) {
     Allocator a;
     std::vector<uint32_t> px(16 * 16, 0);
     Surface s = Surface::wrap(px.data(), 16, 16, rgba32);
-    DrawContext ctx(a, s);
+    Canvas ctx(a, s, RasterOptions{.shortcuts = false});
     ShapeGeometry g;
     out.draw_result = build_shape_geometry(r, a, g);
     if (out.draw_result != Error::None) return out;
-    raster_shortcuts::set_enabled(false);
     out.draw_result = draw_shape_geometry(ctx, FrameView::for_canvas(scale, 16, 16), g);
-    raster_shortcuts::set_enabled(true);
     out.nodes.assign(ctx.path.nodes.begin(), ctx.path.nodes.end());
     release_shape_geometry(g, a);
     ctx.release();
@@ -340,7 +337,7 @@ TEST(ShapePath, SegmentList) {
     Allocator a;
     std::vector<uint32_t> px(16 * 16, 0);
     Surface s = Surface::wrap(px.data(), 16, 16, rgba32);
-    DrawContext ctx(a, s);
+    Canvas ctx(a, s);
     ShapeGeometry g;
     g.tag = kTagSegmentList;
     g.segments = segs;

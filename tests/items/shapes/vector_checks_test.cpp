@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/alloc.h"
-#include "raster/context.h"
+#include "raster/canvas.h"
 #include "items/drawers.h"
 #include "support/scene.h"
 
@@ -103,8 +103,8 @@ std::vector<vokri::PathNode> path_of(const VokriVectorRecord& r, vokri::Error& e
     vokri::Allocator alloc;
     std::vector<uint32_t> px(16);
     vokri::Surface surf = vokri::Surface::wrap(px.data(), 4, 4, vokri::rgba32);
-    vokri::DrawContext ctx(alloc, surf);
-    err = vokri::draw_vector_item(ctx, vokri::FrameView::for_canvas(1, 4, 4), r, surf);
+    vokri::Canvas ctx(alloc, surf);
+    err = vokri::draw_vector_item(ctx, vokri::FrameView::for_canvas(1, 4, 4), r);
     std::vector<vokri::PathNode> nodes(ctx.path.nodes.begin(), ctx.path.nodes.end());
     ctx.release();
     return nodes;
