@@ -3,6 +3,7 @@
 
 #include "raster/coverage.h"
 #include "raster/fill_plan.h"
+#include "raster/painter.h"
 #include "raster/scanlines.h"
 #include "surface/composite.h"
 
@@ -14,10 +15,11 @@ namespace {
 // holds the span [sp, ep) of quarter columns (relative to the box start,
 // within 0..cap), so a pixel's coverage is the number of the row's
 // sub-scanlines times the quarter columns of the span over it.
+template <class Painter>
 class BoxRows {
 public:
     BoxRows(Surface& surface, const Paint& paint, const FillBox& box, int64_t sp, int64_t ep) noexcept
-        : surface_(surface), box_(box), colours_(paint.source), sp_(sp), ep_(ep) {
+        : surface_(surface), box_(box), painter_(surface, paint, box.box_start), sp_(sp), ep_(ep) {
         const int64_t room = surface_.width - box.box_start;
         limit_ = box.box_width < room ? box.box_width : room;
     }
@@ -31,39 +33,22 @@ public:
 
 private:
     void paint_row(int64_t y, unsigned n) noexcept {
-        uint32_t* row = surface_.row(static_cast<int32_t>(y)) + box_.box_start;
+        painter_.begin_row(y);
         const int64_t first = sp_ >> 2, last = (ep_ - 1) >> 2;
-        if (n == 4 && first < last && last < limit_) return paint_full_row(row, first, last);
-        if (first == last) return run(row, first, first + 1, n * static_cast<unsigned>(ep_ - sp_));
-        run(row, first, first + 1, n * static_cast<unsigned>(4 * (first + 1) - sp_));
-        run(row, first + 1, last, 4 * n);
-        run(row, last, last + 1, n * static_cast<unsigned>(ep_ - 4 * last));
+        const unsigned left = static_cast<unsigned>(4 * (first + 1) - sp_), right = static_cast<unsigned>(ep_ - 4 * last);
+        if constexpr (requires { painter_.full_row(first, last, left, right); }) {
+            if (n == 4 && first < last && last < limit_) return painter_.full_row(first, last, 4 * left, 4 * right);
+        }
+        if (first == last) return run(first, first + 1, n * static_cast<unsigned>(ep_ - sp_));
+        run(first, first + 1, n * left);
+        run(first + 1, last, 4 * n);
+        run(last, last + 1, n * right);
     }
 
-    // A row covered on all its sub-scanlines and wholly on the Surface: what
-    // run() paints, with the two edge pixels blended here in colours worked
-    // out once per box, and a short opaque middle stored.
-    void paint_full_row(uint32_t* row, int64_t first, int64_t last) noexcept {
-        if (!edge_colours_) {
-            left_ = colours_.at(4 * static_cast<unsigned>(4 * (first + 1) - sp_));
-            right_ = colours_.at(4 * static_cast<unsigned>(ep_ - 4 * last));
-            edge_colours_ = true;
-        }
-        row[first] = over_pixel(row[first], left_, surface_.format);
-        const size_t middle = static_cast<size_t>(last - first - 1);
-        if (colours_.opaque && middle < kShortRun) {  // a few stores, without fill_pixels' alignment steps
-            const uint32_t value = rgba_to_format(colours_.source, surface_.format);
-            for (size_t i = 0; i < middle; ++i) row[first + 1 + i] = value;
-        } else if (middle != 0) {
-            paint_coverage_run(row + first + 1, middle, surface_.format, colours_, 16);
-        }
-        row[last] = over_pixel(row[last], right_, surface_.format);
-    }
-
-    void run(uint32_t* row, int64_t from, int64_t to, unsigned coverage) noexcept {
+    void run(int64_t from, int64_t to, unsigned coverage) noexcept {
         if (to > limit_) to = limit_;
         if (from >= to) return;
-        paint_coverage_run(row + from, static_cast<size_t>(to - from), surface_.format, colours_, coverage);
+        painter_.run(from, to, coverage);
     }
 
     void prefetch(int64_t y) const noexcept {
@@ -74,10 +59,8 @@ private:
 
     Surface& surface_;
     const FillBox& box_;
-    CoverageColours colours_;
+    Painter painter_;
     int64_t sp_, ep_, limit_ = 0;
-    bool edge_colours_ = false;
-    uint32_t left_ = 0, right_ = 0;  // the edge pixels' colours at full row coverage
 };
 
 }  // namespace
@@ -100,7 +83,10 @@ void rasterize_box(Canvas& canvas, const Paint& paint, double x_left, double x_r
     const int64_t b = crossing_of(ActiveEdge{x_right, 0.0, top, s1, 0, 0, 0}, v, lo, hi, base);
     const int64_t sp = std::max<int64_t>(std::min(a, b), 0), ep = std::min(std::max(a, b), cap);
     if (sp >= ep) return;
-    BoxRows(canvas.surface, paint, box, sp, ep).paint(s0, s1);
+    if (canvas.options.painting == Painting::plain)
+        BoxRows<PlainPainter>(canvas.surface, paint, box, sp, ep).paint(s0, s1);
+    else
+        BoxRows<FastPainter>(canvas.surface, paint, box, sp, ep).paint(s0, s1);
 }
 
 }  // namespace vokri

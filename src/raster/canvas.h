@@ -4,19 +4,27 @@
 // forms with the plain definition.
 #pragma once
 
+#include <cstdint>
+
 #include "common/alloc.h"
 #include "raster/path.h"
 #include "surface/surface.h"
 
 namespace vokri {
 
+// How fills paint their coverage (raster/painter.h).
+enum class Painting : uint8_t {
+    fast,   // the colours of each coverage worked out once per fill
+    plain,  // the definition: the operation-chain compositor
+};
+
 struct RasterOptions {
     // The geometric shortcuts (the flattening window, edges folded into
-    // counts beside the fill box, the box fill) and the cell rows; off, the
-    // plain definition runs: every edge kept, each row's coverage as runs,
-    // painted through the operation-chain compositor. Both paint the same
-    // bytes.
+    // counts beside the fill box, the box fill, the path of monotone
+    // outlines) and rows kept as cells; off, every edge is kept and each
+    // row's coverage is kept as runs. Both find the same coverage.
     bool shortcuts = true;
+    Painting painting = Painting::fast;
     // Outline points of a stroke beyond the Surface thinned out (with the
     // shortcuts only; painting is unchanged).
     bool cull_outlines = true;

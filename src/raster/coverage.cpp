@@ -9,6 +9,18 @@
 
 namespace vokri {
 
+namespace {
+
+// The row rasterizer with run lengths as wide as the box needs.
+template <class Painter>
+Error rasterize_rows(FillJob& job, const EdgeList& list) noexcept {
+    if (job.box_width <= 255) return RowRasterizer<uint8_t, Painter>(job, list).run();
+    if (job.box_width <= 65535) return RowRasterizer<uint16_t, Painter>(job, list).run();
+    return RowRasterizer<uint32_t, Painter>(job, list).run();
+}
+
+}  // namespace
+
 Error scratch_edge_list(Canvas& canvas, double scale, EdgeList*& out) noexcept {
     VOKRI_TRY(ensure_scratch(canvas));
     canvas.raster_scratch->edges.clear(scale);
@@ -36,9 +48,8 @@ Error rasterize_edges(Canvas& canvas, EdgeList& list, const Paint& paint, uint8_
     VOKRI_TRY(ensure_scratch(canvas));
     FillJob job{canvas,        paint,         canvas.surface,    fill_rule,   box.box_start,
                 box.box_width, 4 * box.box_width, box.first_row, box.last_row};
-    if (job.box_width <= 255) return RowRasterizer<uint8_t>(job, list).run();
-    if (job.box_width <= 65535) return RowRasterizer<uint16_t>(job, list).run();
-    return RowRasterizer<uint32_t>(job, list).run();
+    if (canvas.options.painting == Painting::plain) return rasterize_rows<PlainPainter>(job, list);
+    return rasterize_rows<FastPainter>(job, list);
 }
 
 }  // namespace vokri

@@ -12,6 +12,7 @@
 #include "raster/canvas.h"
 #include "raster/coverage_rows.h"
 #include "raster/paint.h"
+#include "raster/painter.h"
 #include "raster/raster_scratch.h"
 #include "raster/scanlines.h"
 #include "surface/composite.h"
@@ -29,13 +30,14 @@ struct FillJob {
 
 // The fill of one EdgeList in three steps: the edges are bucketed by the
 // first sub-scanline they cross (edges wholly beside the box become fold
-// counts), each sub-scanline adds its spans to the CoverageRow, and each
-// finished row is emitted as runs.
-template <class Len>
+// counts), each sub-scanline adds its spans to the CoverageRow (or the
+// cells), and each finished row goes to the Painter as runs.
+template <class Len, class Painter>
 class RowRasterizer {
 public:
     RowRasterizer(FillJob& job, const EdgeList& list) noexcept
         : job_(job),
+          painter_(job.surface, job.paint, job.box_start),
           sc_(*job.canvas.raster_scratch),
           edges_(list.edges.data()),
           edge_count_(list.edges.size()),
@@ -61,7 +63,6 @@ public:
             VOKRI_TRY(sc_.cell_changes.reserve(padded));
             cells_.change = sc_.cell_changes.data();
             std::fill(cells_.change, cells_.change + padded, int8_t{0});
-            colours_ = CoverageColours(job_.paint.source);
             if (monotone_) return run_monotone();
         }
         VOKRI_TRY(bucket_edges());
@@ -292,22 +293,13 @@ private:
     void emit_row(int64_t y) noexcept {
         const size_t width = static_cast<size_t>(job_.box_width);
         const size_t limit = row_.used < width ? row_.used : width;
-        Surface& surface = job_.surface;
-        const Pixel source = job_.paint.source;
+        painter_.begin_row(y);
         size_t i = 0;
         while (i < limit) {
             const uint8_t c = row_.cov[i];
             size_t l = row_.len[i];
             while (i + l < limit && row_.cov[i + l] == c) l += row_.len[i + l];
-            if (c != 0) {
-                const int64_t x = job_.box_start + static_cast<int64_t>(i);
-                const int64_t room = surface.width - x;
-                const size_t length = static_cast<int64_t>(l) < room ? l : static_cast<size_t>(room);
-                if (c >= 16)
-                    paint_run(kOpSrcOver, surface, source, x, y, length);
-                else
-                    paint_run_alpha(kOpSrcOver, surface, source, x, y, length, static_cast<uint8_t>(16 * c - 1));
-            }
+            if (c != 0) paint_clipped(i, i + l, row_limit(), c);
             i += l;
         }
     }
@@ -409,18 +401,17 @@ private:
     // hold: pixels inside every span get 4 per span, and the pixels around
     // the spans' ends are summed span by span.
     void paint_spans(int64_t y, const RowSpans& spans) noexcept {
-        uint32_t* row = job_.surface.row(static_cast<int32_t>(y)) + job_.box_start;
+        painter_.begin_row(y);
         const int64_t first = spans.start_lo >> 2, last = ((spans.end_hi - 1) >> 2) + 1;  // pixels reached
         const int64_t inner0 = (spans.start_hi + 3) >> 2, inner1 = spans.end_lo >> 2;  // inside every span
-        if (inner0 >= inner1) return paint_sums(row, first, last, spans);
-        paint_sums(row, first, inner0, spans);
-        paint_cells_run(row, static_cast<uint64_t>(inner0), static_cast<uint64_t>(inner1), row_limit(),
-                        4 * spans.count);
-        paint_sums(row, inner1, last, spans);
+        if (inner0 >= inner1) return paint_sums(first, last, spans);
+        paint_sums(first, inner0, spans);
+        paint_clipped(static_cast<uint64_t>(inner0), static_cast<uint64_t>(inner1), row_limit(), 4 * spans.count);
+        paint_sums(inner1, last, spans);
     }
 
     // Pixels [from, to) of the row at their summed coverage, in runs.
-    void paint_sums(uint32_t* row, int64_t from, int64_t to, const RowSpans& spans) noexcept {
+    void paint_sums(int64_t from, int64_t to, const RowSpans& spans) noexcept {
         const uint64_t limit = row_limit();
         int run_coverage = 0;
         int64_t run_start = from;
@@ -428,12 +419,12 @@ private:
             const int c = spans.coverage(p);
             if (c == run_coverage) continue;
             if (run_coverage != 0)
-                paint_cells_run(row, static_cast<uint64_t>(run_start), static_cast<uint64_t>(p), limit, run_coverage);
+                paint_clipped(static_cast<uint64_t>(run_start), static_cast<uint64_t>(p), limit, run_coverage);
             run_coverage = c;
             run_start = p;
         }
         if (run_coverage != 0)
-            paint_cells_run(row, static_cast<uint64_t>(run_start), static_cast<uint64_t>(to), limit, run_coverage);
+            paint_clipped(static_cast<uint64_t>(run_start), static_cast<uint64_t>(to), limit, run_coverage);
     }
 
     // The pixels of a row from the box start that lie on the Surface.
@@ -472,11 +463,10 @@ private:
     }
 
     // Step 3 from cells: the same runs as emit_row (maximal runs of equal
-    // coverage, clipped to the box and the Surface), painted straight into
-    // the row with the fill's coverage colours.
+    // coverage, clipped to the box and the Surface).
     void emit_cells(int64_t y) noexcept {
         if (cells_.empty()) return;
-        uint32_t* row = job_.surface.row(static_cast<int32_t>(y)) + job_.box_start;
+        painter_.begin_row(y);
         const uint64_t limit = row_limit();
         int8_t* change = cells_.change;
         int coverage = 0;  // from run_start on
@@ -494,7 +484,7 @@ private:
                  nonzero &= nonzero - 1) {
                 const unsigned shift = static_cast<unsigned>(std::countr_zero(nonzero)) - 7;
                 const uint64_t pixel = group + shift / 8;
-                if (coverage != 0) paint_cells_run(row, run_start, pixel, limit, coverage);
+                if (coverage != 0) paint_clipped(run_start, pixel, limit, coverage);
                 coverage += static_cast<int8_t>(static_cast<uint8_t>(eight >> shift));
                 run_start = pixel;
             }
@@ -503,14 +493,16 @@ private:
         cells_.hi = 0;
     }
 
-    void paint_cells_run(uint32_t* row, uint64_t from, uint64_t to, uint64_t limit, int coverage) noexcept {
+    // Pixels [from, to) of the current row, clipped to `limit`, to the
+    // painter.
+    void paint_clipped(uint64_t from, uint64_t to, uint64_t limit, int coverage) noexcept {
         if (to > limit) to = limit;
         if (from >= to) return;
-        paint_coverage_run(row + from, static_cast<size_t>(to - from), job_.surface.format, colours_,
-                           static_cast<unsigned>(coverage));
+        painter_.run(static_cast<int64_t>(from), static_cast<int64_t>(to), static_cast<unsigned>(coverage));
     }
 
     FillJob& job_;
+    Painter painter_;
     RasterScratch& sc_;
     const Edge* edges_;
     size_t edge_count_;
@@ -529,7 +521,6 @@ private:
     bool monotone_ = false;
     CoverageCells cells_;
     uint32_t* row_pixels_ = nullptr;  // the current row from the box start
-    CoverageColours colours_{};
 };
 
 }  // namespace vokri

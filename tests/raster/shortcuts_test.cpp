@@ -1,8 +1,8 @@
-// The rasterizer's shortcuts against the plain definition, through the
-// exports: random compound outlines of lines and curves, partly or wholly
-// beside the canvas on every side, filled and stroked, and random scenes of
-// overlapping shapes (coverage kept as cells and painted row by row), must
-// paint the same bytes with the shortcuts on and off.
+// The rasterizer's shortcuts and fast painter against the plain painter and
+// the plain definition: random compound outlines of lines and curves, partly
+// or wholly beside the canvas on every side, filled and stroked, and random
+// scenes of overlapping shapes (coverage kept as cells and painted row by
+// row), must paint the same bytes every way.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -40,9 +40,9 @@ void add_subpath(std::mt19937& rng, double far, std::vector<VokriCubicSegment>& 
     }
 }
 
-// The scene drawn by the frame driver with the shortcuts off: the plain
-// definition.
-vokri::Error render_plain(const vt::TestScene& s, int32_t w, int32_t h, bool rgba, std::vector<uint32_t>& px) {
+// The scene drawn by the frame driver with these raster options.
+vokri::Error render_with(const vt::TestScene& s, int32_t w, int32_t h, bool rgba, const vokri::RasterOptions& options,
+                         std::vector<uint32_t>& px) {
     auto array = [](const auto& v) { return vokri::RecordArray<typename std::decay_t<decltype(v)>::value_type>{
                                          v.data(), static_cast<uint32_t>(v.size())}; };
     vokri::Scene scene;
@@ -57,17 +57,21 @@ vokri::Error render_plain(const vt::TestScene& s, int32_t w, int32_t h, bool rgb
     scene.morphs = array(s.morphs);
     px.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
     return vokri::render_frame(rgba ? vokri::FrameVariant::rgba0 : vokri::FrameVariant::rgb0, w, h, 1, scene,
-                               px.data(), px.size(), nullptr, vokri::RasterOptions{.shortcuts = false});
+                               px.data(), px.size(), nullptr, options);
 }
 
 // The scene through rgb0 (even trials) or rgba0 (odd ones) as the exports
-// draw it and with the shortcuts off: the same bytes.
+// draw it, with the plain painter behind the shortcuts, and as the plain
+// definition (no shortcuts, the plain painter): the same bytes.
 void expect_plain_bytes(const vt::TestScene& s, int32_t w, int32_t h, int trial) {
     const bool rgba = trial & 1;
     std::vector<uint32_t> fast, plain;
     ASSERT_EQ(rgba ? s.rgba0(w, h, 1, fast) : s.rgb0(w, h, 1, fast), 0);
-    ASSERT_EQ(render_plain(s, w, h, rgba, plain), vokri::Error::None);
-    ASSERT_EQ(fast, plain) << "trial " << trial;
+    for (const bool shortcuts : {true, false}) {
+        const vokri::RasterOptions options{.shortcuts = shortcuts, .painting = vokri::Painting::plain};
+        ASSERT_EQ(render_with(s, w, h, rgba, options, plain), vokri::Error::None);
+        ASSERT_EQ(fast, plain) << "trial " << trial << (shortcuts ? ", plain painter" : ", plain definition");
+    }
 }
 
 VokriVectorRecord random_record(std::mt19937& rng, double far, RandomOutlines& o) {
