@@ -18,8 +18,15 @@
 #define VOKRI_X86_64 0
 #endif
 
-// The functions between these two are compiled for AVX2 (GCC and clang
-// spell the region differently).
+// A wide kernel form where the instruction set exists, null elsewhere.
+#if VOKRI_X86_64
+#define VOKRI_X86_FORM(f) (f)
+#else
+#define VOKRI_X86_FORM(f) nullptr
+#endif
+
+// The one way to mark AVX2 code: the functions between these two are
+// compiled for AVX2 (GCC and clang spell the region differently).
 #if defined(__clang__)
 #define VOKRI_AVX2_BEGIN _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
 #define VOKRI_AVX2_END _Pragma("clang attribute pop")
@@ -47,6 +54,26 @@ inline bool usable(Isa isa) noexcept {
     if (level == detail::kUnknown) level = detail::settle_level();
     return static_cast<uint8_t>(isa) <= level;
 }
+
+// One dispatch for a kernel family: its forms by instruction set, the plain
+// one (scalar) always there, the others null where they do not exist;
+// pick() gives the widest that usable() allows, so a cap (VOKRI_ISA=scalar
+// or a test's ScopedCap) reaches every narrower form down to the plain one.
+// Wide forms are named through VOKRI_X86_FORM, null off x86-64.
+template <class Fn>
+struct Forms {
+    Fn scalar;
+    Fn sse2 = nullptr;
+    Fn ssse3 = nullptr;
+    Fn avx2 = nullptr;
+
+    Fn pick() const noexcept {
+        if (avx2 && usable(Isa::avx2)) return avx2;
+        if (ssse3 && usable(Isa::ssse3)) return ssse3;
+        if (sse2 && usable(Isa::sse2)) return sse2;
+        return scalar;
+    }
+};
 
 // Whether the processor has `isa`, whatever the caps.
 bool present(Isa isa) noexcept;

@@ -41,10 +41,9 @@ __attribute__((target("ssse3"))) void rgbx_to_rgb_ssse3(const uint32_t* src, siz
 #endif
 
 void rgbx_to_rgb(const uint32_t* src, size_t n, uint8_t* dst) noexcept {
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::ssse3)) return rgbx_to_rgb_ssse3(src, n, dst);
-#endif
-    rgbx_to_rgb_scalar(src, n, dst);
+    static constexpr cpu::Forms<void (*)(const uint32_t*, size_t, uint8_t*) noexcept> kForms{
+        .scalar = rgbx_to_rgb_scalar, .ssse3 = VOKRI_X86_FORM(rgbx_to_rgb_ssse3)};
+    kForms.pick()(src, n, dst);
 }
 
 }  // namespace vokri

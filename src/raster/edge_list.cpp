@@ -105,7 +105,7 @@ struct EdgeSink {
             // Any error value ends the replay; none is reported.
             return tracker.count >= 3 ? Error::InvalidState : Error::None;
         };
-        (void)detail::flatten_step(a, b, c, d, t, p0, plain, depth, count);
+        (void)detail::flatten_piece(a, b, c, d, t, p0, plain, depth, count);
     }
 };
 

@@ -114,12 +114,17 @@ inline double control_error(const Point& a, const Point& q, const Point& d) noex
 }
 
 // How far the piece a, b, c, d is from flat: the larger of control_error
-// for b and for c (c's when it compares greater). Where SSE2 exists the two
-// go through two lanes with the operations of control_error in its order,
+// for b and for c (c's when it compares greater). The SSE2 form puts the
+// two through two lanes with the operations of control_error in its order,
 // the branch on u >= v taken per lane by a comparison that is false for NaN
 // like the scalar one.
-inline double flat_error(const Point& a, const Point& b, const Point& c, const Point& d) noexcept {
+template <bool kSse2>
+inline double flat_error_as(const Point& a, const Point& b, const Point& c, const Point& d) noexcept {
 #if VOKRI_X86_64
+    if constexpr (!kSse2) {
+        const double eb = control_error(a, b, d), ec = control_error(a, c, d);
+        return ec > eb ? ec : eb;
+    }
     const __m128d qx_abs = _mm_set_pd(c.x, b.x), qy_abs = _mm_set_pd(c.y, b.y);
     const __m128d ax = _mm_set1_pd(a.x), ay = _mm_set1_pd(a.y);
     __m128d ex, ey;
@@ -147,12 +152,21 @@ inline double flat_error(const Point& a, const Point& b, const Point& c, const P
     return ec > eb ? ec : eb;
 }
 
+// The widest form there is, whatever the caps (for the tests that compare
+// it with control_error).
+inline double flat_error(const Point& a, const Point& b, const Point& c, const Point& d) noexcept {
+    return flat_error_as<VOKRI_X86_64 != 0>(a, b, c, d);
+}
+
+// Whether flattening takes flat_error's SSE2 form (chosen per curve).
+inline bool flat_error_lanes() noexcept { return VOKRI_X86_64 && cpu::usable(cpu::Isa::sse2); }
+
 inline Point mid(const Point& a, const Point& b) noexcept { return Point{(a.x + b.x) / 2, (a.y + b.y) / 2}; }
 
-template <class Emit>
+template <bool kSse2, class Emit>
 Error flatten_step(const Point& a, const Point& b, const Point& c, const Point& d, double t,
                    const Point& p0, const FlattenWindow& w, int depth, Emit& emit) noexcept {
-    const double err = flat_error(a, b, c, d);
+    const double err = flat_error_as<kSse2>(a, b, c, d);
     if (t > err || depth >= w.max_depth) {
         if (!(a == p0)) return emit(a);
         return Error::None;
@@ -169,8 +183,17 @@ Error flatten_step(const Point& a, const Point& b, const Point& c, const Point& 
     Point ab = mid(a, b), bc = mid(b, c), cd = mid(c, d);
     Point abc = mid(ab, bc), bcd = mid(bc, cd);
     Point abcd = mid(abc, bcd);
-    VOKRI_TRY(flatten_step(a, ab, abc, abcd, t, p0, w, depth + 1, emit));
-    return flatten_step(abcd, bcd, cd, d, t, p0, w, depth + 1, emit);
+    VOKRI_TRY(flatten_step<kSse2>(a, ab, abc, abcd, t, p0, w, depth + 1, emit));
+    return flatten_step<kSse2>(abcd, bcd, cd, d, t, p0, w, depth + 1, emit);
+}
+
+// flatten_step in the form of flat_error that the processor and the caps
+// allow.
+template <class Emit>
+Error flatten_piece(const Point& a, const Point& b, const Point& c, const Point& d, double t, const Point& p0,
+                    const FlattenWindow& w, int depth, Emit& emit) noexcept {
+    if (flat_error_lanes()) return flatten_step<true>(a, b, c, d, t, p0, w, depth, emit);
+    return flatten_step<false>(a, b, c, d, t, p0, w, depth, emit);
 }
 
 }  // namespace detail
@@ -186,7 +209,7 @@ template <class Emit>
     if ((p0 == c1 && c2 == p3) || !detail::finite_point(p0) || !detail::finite_point(c1) ||
         !detail::finite_point(c2) || !detail::finite_point(p3))
         return emit(p3);
-    VOKRI_TRY(detail::flatten_step(p0, c1, c2, p3, tolerance * tolerance, p0, window, 0, emit));
+    VOKRI_TRY(detail::flatten_piece(p0, c1, c2, p3, tolerance * tolerance, p0, window, 0, emit));
     return emit(p3);
 }
 

@@ -199,19 +199,17 @@ VOKRI_AVX2_END
 
 // The widest usable form of the batch kernels.
 void composite_span_kernels(Span target, const Operation* ops, size_t count) noexcept {
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::avx2)) return avx2_isa::composite_span_entry(target, ops, count);
-    if (cpu::usable(cpu::Isa::sse2)) return sse2_isa::composite_span_impl(target, ops, count);
-#endif
-    scalar_isa::composite_span_impl(target, ops, count);
+    static constexpr cpu::Forms<void (*)(Span, const Operation*, size_t) noexcept> kForms{
+        .scalar = scalar_isa::composite_span_impl, .sse2 = VOKRI_X86_FORM(sse2_isa::composite_span_impl),
+        .avx2 = VOKRI_X86_FORM(avx2_isa::composite_span_entry)};
+    kForms.pick()(target, ops, count);
 }
 
 void blend_over_constant_kernels(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexcept {
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::avx2)) return avx2_isa::blend_entry(px, n, colour, format);
-    if (cpu::usable(cpu::Isa::sse2)) return sse2_isa::blend_over_constant_impl(px, n, colour, format);
-#endif
-    scalar_isa::blend_over_constant_impl(px, n, colour, format);
+    static constexpr cpu::Forms<void (*)(uint32_t*, size_t, uint32_t, uint8_t) noexcept> kForms{
+        .scalar = scalar_isa::blend_over_constant_impl, .sse2 = VOKRI_X86_FORM(sse2_isa::blend_over_constant_impl),
+        .avx2 = VOKRI_X86_FORM(avx2_isa::blend_entry)};
+    kForms.pick()(px, n, colour, format);
 }
 
 inline WidePixel to_wide(uint32_t c) noexcept {

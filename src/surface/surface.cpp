@@ -151,16 +151,16 @@ size_t demultiply_avx2(uint32_t* px, size_t count) noexcept {
 VOKRI_AVX2_END
 #endif
 
+// The plain form of the wide kernels' lead: none of the pixels.
+size_t demultiply_none(uint32_t*, size_t) noexcept { return 0; }
+
 }  // namespace
 
 void demultiply_pixels(uint32_t* px, size_t count) noexcept {
-    size_t i = 0;
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::avx2))
-        i = demultiply_avx2(px, count);
-    else if (cpu::usable(cpu::Isa::sse2))
-        i = demultiply_sse2(px, count);
-#endif
+    // The wide forms convert a lead of the pixels and say how many.
+    static constexpr cpu::Forms<size_t (*)(uint32_t*, size_t) noexcept> kForms{
+        .scalar = demultiply_none, .sse2 = VOKRI_X86_FORM(demultiply_sse2), .avx2 = VOKRI_X86_FORM(demultiply_avx2)};
+    size_t i = kForms.pick()(px, count);
     for (; i < count; ++i) px[i] = demultiply_fast(px[i]);
 }
 

@@ -57,87 +57,65 @@ struct Block {
     alignas(32) double iteration[kBlock];  // escape iteration, 0 when none
 };
 
-// Two lanes per register, two registers. SSE2 has no blend, so lanes are
-// selected with and/andnot/or.
-void iterate_sse2(Block& b, uint32_t limit, double escape2) noexcept {
-    constexpr int U = kBlock / 2;
-    __m128d zr[U], zi[U], cr[U], ci[U], act[U], it[U], em[U];
-    for (int u = 0; u < U; ++u) {
-        zr[u] = _mm_load_pd(b.z_re + 2 * u);
-        zi[u] = _mm_load_pd(b.z_im + 2 * u);
-        cr[u] = _mm_load_pd(b.c_re + 2 * u);
-        ci[u] = _mm_load_pd(b.c_im + 2 * u);
-        act[u] = _mm_castsi128_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(b.active + 2 * u)));
-        it[u] = _mm_setzero_pd();
-        em[u] = _mm_setzero_pd();
+// The escape loop in vector lanes (fractal_iterate.inc), once per
+// instruction set: SSE2, two lanes a register (lanes are selected with
+// and/andnot/or, SSE2 having no blend), and AVX2, four.
+struct Sse2Doubles {
+    using D = __m128d;
+    static constexpr int kWidth = 2;
+    static D load(const double* p) noexcept { return _mm_load_pd(p); }
+    static D load_mask(const int64_t* p) noexcept {
+        return _mm_castsi128_pd(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
     }
-    const __m128d two = _mm_set1_pd(2.0);
-    const __m128d r2 = _mm_set1_pd(escape2);
-    const __m128d one = _mm_set1_pd(1.0);
-    __m128d iv = one;
-    for (uint32_t i = 1; i <= limit; ++i) {
-        __m128d any = _mm_setzero_pd();
-        for (int u = 0; u < U; ++u) {
-            __m128d nr = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(zr[u], zr[u]), _mm_mul_pd(zi[u], zi[u])), cr[u]);
-            __m128d ni = _mm_add_pd(_mm_mul_pd(_mm_mul_pd(two, zr[u]), zi[u]), ci[u]);
-            __m128d mag = _mm_add_pd(_mm_mul_pd(nr, nr), _mm_mul_pd(ni, ni));
-            __m128d esc = _mm_and_pd(_mm_cmpgt_pd(mag, r2), act[u]);
-            it[u] = _mm_or_pd(_mm_and_pd(esc, iv), _mm_andnot_pd(esc, it[u]));
-            em[u] = _mm_or_pd(_mm_and_pd(esc, mag), _mm_andnot_pd(esc, em[u]));
-            act[u] = _mm_andnot_pd(esc, act[u]);
-            any = _mm_or_pd(any, act[u]);
-            zr[u] = nr;
-            zi[u] = ni;
-        }
-        if (_mm_movemask_pd(any) == 0) break;
-        iv = _mm_add_pd(iv, one);
-    }
-    for (int u = 0; u < U; ++u) {
-        _mm_store_pd(b.iteration + 2 * u, it[u]);
-        _mm_store_pd(b.z_re + 2 * u, em[u]);
-    }
-}
+    static void store(double* p, D v) noexcept { _mm_store_pd(p, v); }
+    static D set1(double v) noexcept { return _mm_set1_pd(v); }
+    static D zero() noexcept { return _mm_setzero_pd(); }
+    static D add(D a, D b) noexcept { return _mm_add_pd(a, b); }
+    static D sub(D a, D b) noexcept { return _mm_sub_pd(a, b); }
+    static D mul(D a, D b) noexcept { return _mm_mul_pd(a, b); }
+    static D greater(D a, D b) noexcept { return _mm_cmpgt_pd(a, b); }
+    static D both(D a, D b) noexcept { return _mm_and_pd(a, b); }
+    static D either(D a, D b) noexcept { return _mm_or_pd(a, b); }
+    static D and_not(D mask, D a) noexcept { return _mm_andnot_pd(mask, a); }
+    // mask ? b : a, lane by lane (masks all ones or all zeros).
+    static D select(D a, D b, D mask) noexcept { return _mm_or_pd(_mm_and_pd(mask, b), _mm_andnot_pd(mask, a)); }
+    static bool none(D mask) noexcept { return _mm_movemask_pd(mask) == 0; }
+};
 
-// Four lanes per register, two registers.
-__attribute__((target("avx2"))) void iterate_avx2(Block& b, uint32_t limit, double escape2) noexcept {
-    constexpr int U = kBlock / 4;
-    __m256d zr[U], zi[U], cr[U], ci[U], act[U], it[U], em[U];
-    for (int u = 0; u < U; ++u) {
-        zr[u] = _mm256_load_pd(b.z_re + 4 * u);
-        zi[u] = _mm256_load_pd(b.z_im + 4 * u);
-        cr[u] = _mm256_load_pd(b.c_re + 4 * u);
-        ci[u] = _mm256_load_pd(b.c_im + 4 * u);
-        act[u] = _mm256_castsi256_pd(_mm256_load_si256(reinterpret_cast<const __m256i*>(b.active + 4 * u)));
-        it[u] = _mm256_setzero_pd();
-        em[u] = _mm256_setzero_pd();
+namespace sse2_lanes {
+using V = Sse2Doubles;
+#include "items/fields/fractal_iterate.inc"
+}  // namespace sse2_lanes
+
+VOKRI_AVX2_BEGIN
+
+struct Avx2Doubles {
+    using D = __m256d;
+    static constexpr int kWidth = 4;
+    static D load(const double* p) noexcept { return _mm256_load_pd(p); }
+    static D load_mask(const int64_t* p) noexcept {
+        return _mm256_castsi256_pd(_mm256_load_si256(reinterpret_cast<const __m256i*>(p)));
     }
-    const __m256d two = _mm256_set1_pd(2.0);
-    const __m256d r2 = _mm256_set1_pd(escape2);
-    const __m256d one = _mm256_set1_pd(1.0);
-    __m256d iv = one;
-    for (uint32_t i = 1; i <= limit; ++i) {
-        __m256d any = _mm256_setzero_pd();
-        for (int u = 0; u < U; ++u) {
-            __m256d nr =
-                _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(zr[u], zr[u]), _mm256_mul_pd(zi[u], zi[u])), cr[u]);
-            __m256d ni = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(two, zr[u]), zi[u]), ci[u]);
-            __m256d mag = _mm256_add_pd(_mm256_mul_pd(nr, nr), _mm256_mul_pd(ni, ni));
-            __m256d esc = _mm256_and_pd(_mm256_cmp_pd(mag, r2, _CMP_GT_OQ), act[u]);
-            it[u] = _mm256_blendv_pd(it[u], iv, esc);
-            em[u] = _mm256_blendv_pd(em[u], mag, esc);
-            act[u] = _mm256_andnot_pd(esc, act[u]);
-            any = _mm256_or_pd(any, act[u]);
-            zr[u] = nr;
-            zi[u] = ni;
-        }
-        if (_mm256_movemask_pd(any) == 0) break;
-        iv = _mm256_add_pd(iv, one);
-    }
-    for (int u = 0; u < U; ++u) {
-        _mm256_store_pd(b.iteration + 4 * u, it[u]);
-        _mm256_store_pd(b.z_re + 4 * u, em[u]);
-    }
-}
+    static void store(double* p, D v) noexcept { _mm256_store_pd(p, v); }
+    static D set1(double v) noexcept { return _mm256_set1_pd(v); }
+    static D zero() noexcept { return _mm256_setzero_pd(); }
+    static D add(D a, D b) noexcept { return _mm256_add_pd(a, b); }
+    static D sub(D a, D b) noexcept { return _mm256_sub_pd(a, b); }
+    static D mul(D a, D b) noexcept { return _mm256_mul_pd(a, b); }
+    static D greater(D a, D b) noexcept { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+    static D both(D a, D b) noexcept { return _mm256_and_pd(a, b); }
+    static D either(D a, D b) noexcept { return _mm256_or_pd(a, b); }
+    static D and_not(D mask, D a) noexcept { return _mm256_andnot_pd(mask, a); }
+    static D select(D a, D b, D mask) noexcept { return _mm256_blendv_pd(a, b, mask); }
+    static bool none(D mask) noexcept { return _mm256_movemask_pd(mask) == 0; }
+};
+
+namespace avx2_lanes {
+using V = Avx2Doubles;
+#include "items/fields/fractal_iterate.inc"
+}  // namespace avx2_lanes
+
+VOKRI_AVX2_END
 
 #endif  // VOKRI_X86_64
 
@@ -439,10 +417,9 @@ VOKRI_AVX2_END
 
 namespace fractal_testing {
 uint32_t palette(const double amplitude[3], const double argument[3]) noexcept {
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::avx2)) return palette_avx2(amplitude, argument);
-#endif
-    return palette_plain(amplitude, argument);
+    static constexpr cpu::Forms<uint32_t (*)(const double*, const double*) noexcept> kForms{
+        .scalar = palette_plain, .avx2 = VOKRI_X86_FORM(palette_avx2)};
+    return kForms.pick()(amplitude, argument);
 }
 
 uint32_t escaped_colour(const FractalParams& p, double iteration, double mag2) noexcept {
@@ -560,16 +537,21 @@ void render_blocks(const FractalParams& p, const InverseMap& inverse, const Fram
         }
     }
 }
+void render_sse2(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept {
+    render_blocks(p, inverse, view, target, sse2_lanes::iterate);
+}
+
+void render_avx2(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept {
+    render_blocks(p, inverse, view, target, avx2_lanes::iterate);
+}
 #endif
 
 }  // namespace
 
 void render_fractal(const FractalParams& p, const InverseMap& inverse, const FrameView& view, Surface& target) noexcept {
-#if VOKRI_X86_64
-    if (cpu::usable(cpu::Isa::avx2)) return render_blocks(p, inverse, view, target, iterate_avx2);
-    if (cpu::usable(cpu::Isa::sse2)) return render_blocks(p, inverse, view, target, iterate_sse2);
-#endif
-    render_scalar(p, inverse, view, target);
+    static constexpr cpu::Forms<void (*)(const FractalParams&, const InverseMap&, const FrameView&, Surface&) noexcept>
+        kForms{.scalar = render_scalar, .sse2 = VOKRI_X86_FORM(render_sse2), .avx2 = VOKRI_X86_FORM(render_avx2)};
+    kForms.pick()(p, inverse, view, target);
 }
 
 Error draw_fractal(const InfiniteGeometryRecord& rec, const InfiniteColours& colours, const FrameView& view,

@@ -38,12 +38,13 @@ void blend_exact_scalar(const uint8_t* src, uint32_t* dst, size_t count, uint32_
 // Eight pixels per step in 16-bit lanes. With n = a*s + (255 - a)*d + 127 at
 // most 65152, n / 255 is (n * 0x8081) >> 23, taken as the high half of the
 #if VOKRI_X86_64
+VOKRI_AVX2_BEGIN
+
 // 16-bit product shifted right by 7. The general formula also gives the
 // a == 0 and a == 255 results of every colour channel and of the rgba32
 // alpha byte, so only the rgbx32 pad byte of an untouched pixel needs a
 // select.
-__attribute__((target("avx2"))) void blend_exact_avx2(const uint8_t* src, uint32_t* dst, size_t count,
-                                                      uint32_t o, bool rgba) noexcept {
+void blend_exact_avx2(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alpha_mask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i colour_mask = _mm256_set1_epi32(0x00FFFFFF);
@@ -99,6 +100,7 @@ __attribute__((target("avx2"))) void blend_exact_avx2(const uint8_t* src, uint32
     blend_exact_scalar(src + 4 * k, dst + k, count - k, o, rgba);
 }
 
+VOKRI_AVX2_END
 #else
 void blend_exact_avx2(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept {
     blend_exact_scalar(src, dst, count, o, rgba);
@@ -106,10 +108,9 @@ void blend_exact_avx2(const uint8_t* src, uint32_t* dst, size_t count, uint32_t 
 #endif
 
 void blend_exact(const uint8_t* src, uint32_t* dst, size_t count, uint32_t o, bool rgba) noexcept {
-    if (cpu::usable(cpu::Isa::avx2))
-        blend_exact_avx2(src, dst, count, o, rgba);
-    else
-        blend_exact_scalar(src, dst, count, o, rgba);
+    static constexpr cpu::Forms<void (*)(const uint8_t*, uint32_t*, size_t, uint32_t, bool) noexcept> kForms{
+        .scalar = blend_exact_scalar, .avx2 = VOKRI_X86_FORM(blend_exact_avx2)};
+    kForms.pick()(src, dst, count, o, rgba);
 }
 
 }  // namespace vokri::image

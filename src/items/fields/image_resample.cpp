@@ -200,10 +200,10 @@ void resample_avx2(const Raster& raster, const Placement& p, double op, Surface&
 
 void resample(const Raster& raster, const Placement& p, double op, Surface& target, int64_t x0, int64_t x1,
               int64_t y0, int64_t y1) noexcept {
-    if (cpu::usable(cpu::Isa::avx2))
-        resample_avx2(raster, p, op, target, x0, x1, y0, y1);
-    else
-        resample_scalar(raster, p, op, target, x0, x1, y0, y1);
+    static constexpr cpu::Forms<void (*)(const Raster&, const Placement&, double, Surface&, int64_t, int64_t, int64_t,
+                                         int64_t) noexcept>
+        kForms{.scalar = resample_scalar, .avx2 = VOKRI_X86_FORM(resample_avx2)};
+    kForms.pick()(raster, p, op, target, x0, x1, y0, y1);
 }
 
 }  // namespace vokri::image
