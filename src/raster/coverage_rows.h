@@ -1,9 +1,11 @@
 // The coverage of one pixel row as it accumulates: as runs of equal value
-// (the plain form) or as cells of changes (the fast form). Both sum the same
-// quarter-column spans per pixel.
+// (the plain form) or as cells of changes (the fast form), both summing the
+// same quarter-column spans per pixel; and the spans of a monotone
+// outline's row, summed pixel by pixel.
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 
 namespace vokri {
@@ -105,6 +107,37 @@ struct CoverageCells {
         if (b > hi) hi = b;
     }
     bool empty() const noexcept { return lo > hi; }
+};
+
+// The spans [start, end) of one row's sub-scanlines (quarter columns,
+// clipped to the box, not empty).
+struct RowSpans {
+    int64_t start[4], end[4];
+    int count = 0;
+    int64_t start_lo = 0, start_hi = 0, end_lo = 0, end_hi = 0;
+
+    void add(int64_t a, int64_t b) noexcept {
+        start[count] = a;
+        end[count] = b;
+        if (count++ == 0) {
+            start_lo = start_hi = a;
+            end_lo = end_hi = b;
+            return;
+        }
+        start_lo = std::min(start_lo, a);
+        start_hi = std::max(start_hi, a);
+        end_lo = std::min(end_lo, b);
+        end_hi = std::max(end_hi, b);
+    }
+    // The quarter columns of pixel p that the spans cover, summed.
+    int coverage(int64_t p) const noexcept {
+        int c = 0;
+        for (int i = 0; i < count; ++i) {
+            const int64_t a = std::max(start[i], 4 * p), b = std::min(end[i], 4 * p + 4);
+            if (a < b) c += static_cast<int>(b - a);
+        }
+        return c;
+    }
 };
 
 }  // namespace vokri
