@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/cpu.h"
 #include "support/fractal_reference.h"
 #include "bench_pair.h"
@@ -98,7 +99,7 @@ void BM_MandelbrotLanes(benchmark::State& state) {
         state.SkipWithError("not supported by this processor");
         return;
     }
-    vokri::cpu::ScopedCap cap(isa);
+    vokri::test_hooks::IsaCap cap(isa);
     VokriInfiniteGeometryRecord rec = mandelbrot_record();
     vokri::InfiniteColours colours;
     if (!vokri::ok(vokri::check_infinite_header(rec, colours))) return;

@@ -1,5 +1,7 @@
 #include "common/alloc.h"
 
+#include "common/test_hooks.h"
+
 #include <cstdlib>
 
 namespace vokri {
@@ -32,10 +34,10 @@ void* Allocator::reallocate(void* p, size_t bytes) noexcept {
 
 void Allocator::release(void* p) noexcept { std::free(p); }
 
-namespace testing {
+namespace test_hooks {
 void fail_allocations_after(int64_t n) noexcept { t_fail_countdown = n <= 0 ? -1 : n; }
 uint64_t allocation_count() noexcept { return t_allocations; }
 void reset_allocation_count() noexcept { t_allocations = 0; }
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace vokri

@@ -140,13 +140,4 @@ private:
     size_t cap_ = 0;
 };
 
-namespace testing {
-// Test hook: on the calling thread, allocation number `n` from now (1 = the
-// next one) and every later one fail; a negative n turns failures off.
-void fail_allocations_after(int64_t n) noexcept;
-// Number of allocations made on the calling thread since the last reset.
-uint64_t allocation_count() noexcept;
-void reset_allocation_count() noexcept;
-}  // namespace testing
-
 }  // namespace vokri

@@ -1,5 +1,7 @@
 #include "common/cpu.h"
 
+#include "common/test_hooks.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -73,14 +75,18 @@ const char* name(Isa isa) noexcept {
     }
 }
 
-ScopedCap::ScopedCap(Isa isa) noexcept
-    : previous_(g_test_cap.exchange(static_cast<uint8_t>(isa), std::memory_order_relaxed)) {
-    detail::settle_level();
-}
-
-ScopedCap::~ScopedCap() {
-    g_test_cap.store(previous_, std::memory_order_relaxed);
-    detail::settle_level();
-}
-
 }  // namespace vokri::cpu
+
+namespace vokri::test_hooks {
+
+IsaCap::IsaCap(cpu::Isa isa) noexcept
+    : previous_(cpu::g_test_cap.exchange(static_cast<uint8_t>(isa), std::memory_order_relaxed)) {
+    cpu::detail::settle_level();
+}
+
+IsaCap::~IsaCap() {
+    cpu::g_test_cap.store(previous_, std::memory_order_relaxed);
+    cpu::detail::settle_level();
+}
+
+}  // namespace vokri::test_hooks

@@ -58,7 +58,7 @@ inline bool usable(Isa isa) noexcept {
 // One dispatch for a kernel family: its forms by instruction set, the plain
 // one (scalar) always there, the others null where they do not exist;
 // pick() gives the widest that usable() allows, so a cap (VOKRI_ISA=scalar
-// or a test's ScopedCap) reaches every narrower form down to the plain one.
+// or a test's cap, common/test_hooks.h) reaches every narrower form down to the plain one.
 // Wide forms are named through VOKRI_X86_FORM, null off x86-64.
 template <class Fn>
 struct Forms {
@@ -80,18 +80,5 @@ bool present(Isa isa) noexcept;
 
 // The name VOKRI_ISA takes for `isa`.
 const char* name(Isa isa) noexcept;
-
-// Caps the choice at `isa` while alive (process-wide; for tests and
-// benchmarks that compare the paths, one at a time).
-class ScopedCap {
-public:
-    explicit ScopedCap(Isa isa) noexcept;
-    ~ScopedCap();
-    ScopedCap(const ScopedCap&) = delete;
-    ScopedCap& operator=(const ScopedCap&) = delete;
-
-private:
-    uint8_t previous_;
-};
 
 }  // namespace vokri::cpu

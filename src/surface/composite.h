@@ -139,7 +139,7 @@ inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, Cove
 namespace composite_testing {
 // The batch kernels of composite_span and blend_over_constant, without the
 // shortcuts in front of them, in the form cpu::usable selects (tests cap it
-// with cpu::ScopedCap to compare the forms).
+// with test_hooks::IsaCap to compare the forms).
 void composite_span_kernel(Span target, const Operation* ops, size_t count) noexcept;
 void blend_over_constant_kernel(uint32_t* pixels, size_t count, uint32_t colour, uint8_t format) noexcept;
 }  // namespace composite_testing

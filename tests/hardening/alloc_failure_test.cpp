@@ -9,6 +9,7 @@
 #include <functional>
 #include <unistd.h>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "support/samples.h"
 
@@ -101,11 +102,11 @@ TEST_P(AllocFailure, EveryAllocationOfEveryExport) {
         ASSERT_EQ(ref.rc, 0) << s.name << ": the reference call fails with " << ref.err;
         int64_t n = 1;
         for (; n <= kMaxAllocations; ++n) {
-            vokri::testing::reset_allocation_count();
-            vokri::testing::fail_allocations_after(n);
+            vokri::test_hooks::reset_allocation_count();
+            vokri::test_hooks::fail_allocations_after(n);
             Outcome o = e.run(s);
-            vokri::testing::fail_allocations_after(-1);
-            uint64_t made = vokri::testing::allocation_count();
+            vokri::test_hooks::fail_allocations_after(-1);
+            uint64_t made = vokri::test_hooks::allocation_count();
             if (o.rc == 0) {
                 expect_same_output(o, ref, "call with allocation " + std::to_string(n) + " failing");
                 break;
@@ -133,12 +134,12 @@ INSTANTIATE_TEST_SUITE_P(Samples, AllocFailure, ::testing::Range<size_t>(0, samp
 // one, until failures are turned off.
 TEST(AllocFailureHook, FailsFromTheNthAllocationOn) {
     vokri::Allocator a;
-    vokri::testing::fail_allocations_after(3);
+    vokri::test_hooks::fail_allocations_after(3);
     void* p1 = a.allocate(16);
     void* p2 = a.allocate(16);
     void* p3 = a.allocate(16);
     void* p4 = a.allocate(16);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
     void* p5 = a.allocate(16);
     EXPECT_NE(p1, nullptr);
     EXPECT_NE(p2, nullptr);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "png/output_file.h"
 #include "png/png_encode.h"
@@ -186,9 +187,9 @@ TEST(Png, AllocationFailuresAreOutOfMemoryAndLeaveNoFile) {
     for (int64_t n = 1;; ++n) {
         unlink(path.c_str());
         StderrCapture cap;
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         int rc = s.frame(path.c_str(), 40, 30, 1);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         std::string text = cap.text();
         if (rc == 0) {
             EXPECT_TRUE(decode_png(read_file(path)).ok);

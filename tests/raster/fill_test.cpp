@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/numeric.h"
 #include "raster/coverage.h"
 #include "raster/edge_list.h"
@@ -407,9 +408,9 @@ TEST(Fill, ScratchIsReusedAcrossFills) {
     ASSERT_EQ(fill(c.ctx), Error::None);
     c.ctx.path.reset();
     c.circle(32, 31, 18);
-    vokri::testing::reset_allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(fill(c.ctx), Error::None);
-    EXPECT_EQ(vokri::testing::allocation_count(), 0u);
+    EXPECT_EQ(vokri::test_hooks::allocation_count(), 0u);
     c.ctx.release();
     EXPECT_EQ(c.ctx.canvas.raster_scratch, nullptr);
 }
@@ -420,9 +421,9 @@ TEST(Fill, OutOfMemoryAtEveryAllocation) {
         Drawing c(300, 40);
         c.circle(150, 20, 30);  // 16-bit box, several edges
         c.rect(10, 5, 290, 8);
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         Error e = fill(c.ctx);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         if (e == Error::None) break;
         EXPECT_EQ(e, Error::OutOfMemory) << n;
         ++failures;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "common/test_hooks.h"
 #include "support/draw_state.h"
 
 using namespace vokri;
@@ -105,9 +106,9 @@ TEST(Path, ResetKeepsStorage) {
 TEST(Path, AllocationFailureLeavesPathUnchanged) {
     Fixture f;
     Path& p = f.ctx.path;
-    vokri::testing::fail_allocations_after(1);
+    vokri::test_hooks::fail_allocations_after(1);
     EXPECT_EQ(p.move_to(1, 1), Error::OutOfMemory);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
     EXPECT_TRUE(p.nodes.empty());
     EXPECT_FALSE(p.has_current_point);
 }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "support/draw_state.h"
 #include "items/shapes/shape_geometry.h"
@@ -285,9 +286,9 @@ TEST(Stroke, OutOfMemoryAtEveryAllocation) {
         ASSERT_EQ(p.close_path(), Error::None);
         ASSERT_EQ(p.move_to(8, 8), Error::None);
         ASSERT_EQ(p.line_to(16, 14), Error::None);
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         Error e = stroke(c.ctx);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         if (e == Error::None) {
             done = true;
             EXPECT_GT(c.painted(), 0);

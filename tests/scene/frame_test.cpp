@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "common/test_hooks.h"
 #include "common/cpu.h"
 #include "scene/frame.h"
 #include "scene/pick.h"
@@ -64,7 +65,7 @@ TEST(FrameDriver, StraightAlphaConversionMatchesFormulaForEveryPixelValue) {
     }
     for (auto isa : {vokri::cpu::Isa::scalar, vokri::cpu::Isa::sse2, vokri::cpu::Isa::avx2}) {
         if (!vokri::cpu::usable(isa)) continue;
-        vokri::cpu::ScopedCap cap(isa);
+        vokri::test_hooks::IsaCap cap(isa);
         std::vector<uint32_t> out = px;
         vokri::demultiply_pixels(out.data(), out.size());
         for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], want[i]) << i << " " << vokri::cpu::name(isa);

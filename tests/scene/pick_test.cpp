@@ -4,6 +4,7 @@
 #include <cmath>
 #include <random>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "items/fields/image_support.h"
 #include "items/fields/mesh_support.h"
@@ -203,9 +204,9 @@ TEST(Pick, ScratchAllocationFailureIsOutOfMemoryAndEveryPathReleases) {
     for (int64_t n = 1; n < 1000 && !succeeded; ++n) {
         int32_t id = -1;
         StderrCapture cap;
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         int32_t rc = s.pick(8, 8, 1, 1, 1, &id);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         std::string text = cap.text();
         if (rc == 0) {
             succeeded = true;
@@ -220,11 +221,11 @@ TEST(Pick, ScratchAllocationFailureIsOutOfMemoryAndEveryPathReleases) {
     EXPECT_TRUE(succeeded);
     // The same with a pick that ends in an item error.
     s.add_item(VOKRI_ITEM_IMAGE, 50, 3);
-    vokri::testing::fail_allocations_after(1);
+    vokri::test_hooks::fail_allocations_after(1);
     int32_t id = -1;
     StderrCapture cap;
     EXPECT_EQ(s.pick(8, 8, 1, 1, 1, &id), 1);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
     EXPECT_EQ(cap.text(), "vokri scene pick error: OutOfMemory\n");
 }
 
@@ -246,9 +247,9 @@ TEST(Pick, MeshItemsAllocateAndReleaseOnEveryPath) {
     for (int64_t n = 1; n < 10000 && !succeeded; ++n) {
         int32_t id = -1;
         StderrCapture cap;
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         int32_t rc = s.pick(8, 8, 1, 3, 2, &id);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         std::string text = cap.text();
         if (rc == 0) {
             succeeded = true;
@@ -278,10 +279,10 @@ TEST(Pick, InnerChecksInOrder) {
     EXPECT_EQ(vokri::pick(8, 8, 1, scene, ids, 1, 8, 1).error, vokri::Error::InvalidPickCoordinate);
     EXPECT_EQ(vokri::pick(8, 8, 1, scene, ids, 1, 1, 8).error, vokri::Error::InvalidPickCoordinate);
     // Coordinate errors come before any allocation.
-    vokri::testing::fail_allocations_after(1);
+    vokri::test_hooks::fail_allocations_after(1);
     EXPECT_EQ(vokri::pick(8, 8, 1, scene, ids, 1, 8, 8).error, vokri::Error::InvalidPickCoordinate);
     EXPECT_EQ(vokri::pick(8, 8, 0, scene, ids, 1, 1, 1).error, vokri::Error::OutOfMemory);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
     for (double bad : {0.0, -1.0, std::nan(""), HUGE_VAL})
         EXPECT_EQ(vokri::pick(8, 8, bad, scene, ids, 1, 1, 1).error, vokri::Error::InvalidUnitSize) << bad;
     vokri::PickResult r = vokri::pick(8, 8, 1, scene, ids, 1, 1, 1);

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/cpu.h"
 #include "surface/composite.h"
 
@@ -14,11 +15,11 @@ using cpu::Isa;
 namespace {
 // The batch kernels in the form of `isa`.
 void span_with(Isa isa, Span target, const Operation* ops, size_t count) {
-    cpu::ScopedCap cap(isa);
+    test_hooks::IsaCap cap(isa);
     composite_testing::composite_span_kernel(target, ops, count);
 }
 void blend_with(Isa isa, uint32_t* px, size_t n, uint32_t colour, uint8_t format) {
-    cpu::ScopedCap cap(isa);
+    test_hooks::IsaCap cap(isa);
     composite_testing::blend_over_constant_kernel(px, n, colour, format);
 }
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/cpu.h"
 #include "support/fractal_reference.h"
 #include "items/fields/fractal_field.h"
@@ -363,12 +364,12 @@ TEST(FractalLanes, EveryLaneWidthGivesTheScalarBytes) {
         std::vector<uint32_t> scalar = start;
         vokri::Surface ss = vokri::Surface::wrap(scalar.data(), w, h, format);
         {
-            vokri::cpu::ScopedCap plain(Isa::scalar);
+            vokri::test_hooks::IsaCap plain(Isa::scalar);
             vokri::render_fractal(params, inverse, view, ss);
         }
         for (Isa isa : {Isa::sse2, Isa::avx2}) {
             if (!vokri::cpu::usable(isa)) continue;
-            vokri::cpu::ScopedCap cap(isa);
+            vokri::test_hooks::IsaCap cap(isa);
             std::vector<uint32_t> lanes = start;
             vokri::Surface ls = vokri::Surface::wrap(lanes.data(), w, h, format);
             vokri::render_fractal(params, inverse, view, ls);
@@ -427,7 +428,7 @@ TEST(FractalLanes, PaletteCosineKeepsTheBytesOfStdCos) {
         }
         uint32_t plain;
         {
-            vokri::cpu::ScopedCap cap(Isa::scalar);
+            vokri::test_hooks::IsaCap cap(Isa::scalar);
             plain = vokri::fractal_testing::palette(amp, arg);
         }
         ASSERT_EQ(vokri::fractal_testing::palette(amp, arg), plain)

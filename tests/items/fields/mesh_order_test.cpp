@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "items/fields/mesh_support.h"
 #include "raster/canvas.h"
@@ -436,9 +437,9 @@ TEST(MeshErrors, SetUpOrderThroughTheDrawer) {
     EXPECT_EQ(draw(degenerate, vokri::rgba32, 256, 16, 0), Error::InvalidDimensions);
     EXPECT_EQ(draw(degenerate, vokri::rgba32, 256, 16, 16), Error::DegenerateVector);
     // The depth buffer is allocated before the camera is checked.
-    vokri::testing::fail_allocations_after(1);
+    vokri::test_hooks::fail_allocations_after(1);
     EXPECT_EQ(draw(degenerate, vokri::rgba32, 256, 16, 16), Error::OutOfMemory);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
 }
 
 TEST(MeshErrors, EveryAllocationFailureIsOutOfMemory) {
@@ -453,15 +454,15 @@ TEST(MeshErrors, EveryAllocationFailureIsOutOfMemory) {
     s.add(camera(eye, target, VOKRI_PROJECTION_PERSPECTIVE, l1));
     s.add(camera(eye, target, VOKRI_PROJECTION_ORTHOGRAPHIC, l2));
     std::vector<uint32_t> want, px;
-    vokri::testing::reset_allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(s.rgba0(64, 48, 1, want), 0);
-    EXPECT_GE(vokri::testing::allocation_count(), 8u);
+    EXPECT_GE(vokri::test_hooks::allocation_count(), 8u);
     bool succeeded = false;
     for (int64_t n = 1; n < 200 && !succeeded; ++n) {
         StderrCapture cap;
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         const int32_t rc = s.rgba0(64, 48, 1, px);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         const std::string text = cap.text();
         if (rc == 0) {
             succeeded = true;
@@ -487,9 +488,9 @@ TEST(MeshErrors, VertexMemoryIsSizedFromTheFullCount) {
     s.add(front_camera(VOKRI_PROJECTION_ORTHOGRAPHIC, layers));
     std::vector<uint32_t> px;
     StderrCapture cap;
-    vokri::testing::fail_allocations_after(2);
+    vokri::test_hooks::fail_allocations_after(2);
     const int32_t rc = s.rgb0(100, 100, 1, px);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
     EXPECT_EQ(rc, 1);
     EXPECT_EQ(cap.text(), msg("OutOfMemory"));
     size_t bytes = 0;

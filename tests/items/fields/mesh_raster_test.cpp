@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/cpu.h"
 #include "items/fields/mesh_pipeline.h"
 
@@ -92,7 +93,7 @@ TEST(MeshRaster, SpansAndKernelsMatchThePlainWalk) {
             vokri::mesh::raster_triangle(a.target(alpha), t, shade, Walk::spans);
             vokri::mesh::raster_triangle(d.target(alpha), t, shade, Walk::every_pixel);
             {
-                vokri::cpu::ScopedCap plain(vokri::cpu::Isa::scalar);
+                vokri::test_hooks::IsaCap plain(vokri::cpu::Isa::scalar);
                 vokri::mesh::raster_triangle(b.target(alpha), t, shade, Walk::every_pixel);
                 vokri::mesh::raster_triangle(c.target(alpha), t, shade, Walk::spans);
             }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "items/fields/morph_outline.h"
 #include "support/scene.h"
@@ -194,12 +195,12 @@ TEST(MorphItems, PolylinesOfThreeAndTwelvePointsUseElevenPieces) {
     expect_same(m, w);
     // Two allocations for the copied point lists, three for the working lists.
     std::vector<uint32_t> px;
-    vokri::testing::reset_allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(w.rgba0(48, 40, 4, px), 0);
-    uint64_t vector_allocs = vokri::testing::allocation_count();
-    vokri::testing::reset_allocation_count();
+    uint64_t vector_allocs = vokri::test_hooks::allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(m.rgba0(48, 40, 4, px), 0);
-    EXPECT_EQ(vokri::testing::allocation_count(), vector_allocs + 5);
+    EXPECT_EQ(vokri::test_hooks::allocation_count(), vector_allocs + 5);
 }
 
 TEST(MorphItems, LineIntoTwentyPointPolylineUsesEightPieces) {
@@ -226,12 +227,12 @@ TEST(MorphItems, LineIntoTwentyPointPolylineUsesEightPieces) {
     expect_same(m, w);
     // Only the builder's copy of the 20 points is allocated by the morph.
     std::vector<uint32_t> px;
-    vokri::testing::reset_allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(w.rgba0(48, 40, 4, px), 0);
-    uint64_t vector_allocs = vokri::testing::allocation_count();
-    vokri::testing::reset_allocation_count();
+    uint64_t vector_allocs = vokri::test_hooks::allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(m.rgba0(48, 40, 4, px), 0);
-    EXPECT_EQ(vokri::testing::allocation_count(), vector_allocs + 1);
+    EXPECT_EQ(vokri::test_hooks::allocation_count(), vector_allocs + 1);
 }
 
 TEST(MorphItems, ClosedShapesAllocateNothingBeyondTheDrawing) {
@@ -241,12 +242,12 @@ TEST(MorphItems, ClosedShapesAllocateNothingBeyondTheDrawing) {
     m.add(morph(circle(3), square(4), 0));
     w.add(v.rec);
     std::vector<uint32_t> px;
-    vokri::testing::reset_allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(w.rgba0(48, 40, 4, px), 0);
-    uint64_t vector_allocs = vokri::testing::allocation_count();
-    vokri::testing::reset_allocation_count();
+    uint64_t vector_allocs = vokri::test_hooks::allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(m.rgba0(48, 40, 4, px), 0);
-    EXPECT_EQ(vokri::testing::allocation_count(), vector_allocs);
+    EXPECT_EQ(vokri::test_hooks::allocation_count(), vector_allocs);
 }
 
 std::string error_of(const VokriMorphRecord& r) {
@@ -309,11 +310,11 @@ TEST(MorphItems, AllocationFailuresReportOutOfMemory) {
     std::vector<uint32_t> px;
     for (int64_t n = 1;; ++n) {
         ASSERT_LT(n, 10000);
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         vt::StderrCapture cap;
         int32_t rc = m.rgba0(48, 40, 4, px);
         std::string text = cap.text();
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         if (rc == 0) break;
         ASSERT_EQ(text, "vokri scene rgba0 render error: OutOfMemory\n") << n;
     }

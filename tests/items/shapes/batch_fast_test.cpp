@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "items/shapes/batch_paint.h"
 #include "support/scene.h"
@@ -514,9 +515,9 @@ TEST(BatchFastPaths, AllocateNothing) {
     s.add(boxes);
     s.add(hairlines(1000, el.data(), c.data(), w.data()));
     std::vector<uint32_t> px(64 * 64);
-    vokri::testing::reset_allocation_count();
+    vokri::test_hooks::reset_allocation_count();
     ASSERT_EQ(s.rgb0(64, 64, 4, px), 0);
-    EXPECT_EQ(vokri::testing::allocation_count(), 0u);
+    EXPECT_EQ(vokri::test_hooks::allocation_count(), 0u);
 }
 
 }  // namespace

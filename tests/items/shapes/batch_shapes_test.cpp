@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "support/scene.h"
 
@@ -238,9 +239,9 @@ TEST(BatchShapes, NoAllocationPerElement) {
         r.stroke_widths = w.data();
         s.add(r);
         std::vector<uint32_t> px(32 * 32);
-        vokri::testing::reset_allocation_count();
+        vokri::test_hooks::reset_allocation_count();
         EXPECT_EQ(s.rgba0(32, 32, 4, px), 0);
-        return vokri::testing::allocation_count();
+        return vokri::test_hooks::allocation_count();
     };
     uint64_t few = allocations(2), many = allocations(500);
     EXPECT_GT(few, 0u);
@@ -261,11 +262,11 @@ TEST(BatchShapes, AllocationFailuresReportOutOfMemory) {
     std::vector<uint32_t> px;
     for (int64_t n = 1;; ++n) {
         ASSERT_LT(n, 10000);
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         vt::StderrCapture cap;
         int32_t rc = s.rgba0(32, 32, 4, px);
         std::string text = cap.text();
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         if (rc == 0) break;
         ASSERT_EQ(rc, 1);
         ASSERT_EQ(text, "vokri scene rgba0 render error: OutOfMemory\n") << n;

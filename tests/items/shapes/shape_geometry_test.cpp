@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "items/shapes/shape_geometry.h"
 #include "support/scene.h"
@@ -194,9 +195,9 @@ TEST(ShapeBuild, OutOfMemoryWhileCopying) {
     std::vector<double> pts{0, 0, 1, 0, 1, 1};
     Allocator a;
     ShapeGeometry g;
-    vokri::testing::fail_allocations_after(1);
+    vokri::test_hooks::fail_allocations_after(1);
     Error e = build_shape_geometry(with_points(VOKRI_SHAPE_POLYGON, pts), a, g);
-    vokri::testing::fail_allocations_after(-1);
+    vokri::test_hooks::fail_allocations_after(-1);
     EXPECT_EQ(e, Error::OutOfMemory);
     EXPECT_EQ(g.owned, nullptr);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "support/scene.h"
 
@@ -227,9 +228,9 @@ TEST(ShapeItem, OutOfMemoryAtEveryAllocation) {
     bool done = false;
     for (int64_t n = 1; n < 500 && !done; ++n) {
         vt::StderrCapture cap;
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         int32_t rc = s.rgba0(24, 24, 1, px);
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         std::string text = cap.text();
         if (rc == 0) {
             done = true;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/test_hooks.h"
 #include "common/alloc.h"
 #include "support/scene.h"
 
@@ -164,11 +165,11 @@ TEST(VectorItems, AllocationFailuresReportOutOfMemory) {
     std::vector<uint32_t> px;
     for (int64_t n = 1;; ++n) {
         ASSERT_LT(n, 10000);
-        vokri::testing::fail_allocations_after(n);
+        vokri::test_hooks::fail_allocations_after(n);
         vt::StderrCapture cap;
         int32_t rc = a.rgba0(40, 32, 4, px);
         std::string text = cap.text();
-        vokri::testing::fail_allocations_after(-1);
+        vokri::test_hooks::fail_allocations_after(-1);
         if (rc == 0) break;
         ASSERT_EQ(text, "vokri scene rgba0 render error: OutOfMemory\n") << n;
     }
