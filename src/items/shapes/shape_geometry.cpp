@@ -87,6 +87,39 @@ RectangleCorners rectangle_corners(const ShapeGeometry& g) noexcept {
     return RectangleCorners{g.params[0], g.tag == VOKRI_SHAPE_SQUARE ? g.params[0] : g.params[1]};
 }
 
+// An arc of radius r from angle theta through phi, as cubic pieces.
+Error build_arc(PathBuilder& b, double r, double theta, double phi) noexcept {
+    if (std::fabs(phi) < 1e-15) return Error::None;
+    uint32_t n = arc_pieces(phi);
+    if (n == 0) return Error::InvalidSize;
+    double delta = phi / static_cast<double>(n);
+    double k = 4.0 / 3.0 * std::tan(delta / 4);
+    VOKRI_TRY(b.move_to(r * std::cos(theta), r * std::sin(theta)));
+    double c = std::cos(theta), s = std::sin(theta);
+    for (uint32_t i = 0; i < n; ++i) {
+        double next = theta + delta;
+        double c2 = std::cos(next), s2 = std::sin(next);
+        VOKRI_TRY(b.curve_to(r * c - k * r * s, r * s + k * r * c, r * c2 + k * r * s2, r * s2 - k * r * c2,
+                             r * c2, r * s2));
+        theta = next;
+        c = c2;
+        s = s2;
+    }
+    return Error::None;
+}
+
+// A regular polygon of n sides, radius r, its first vertex at angle rho.
+Error build_regular_polygon(PathBuilder& b, uint32_t n, double r, double rho) noexcept {
+    if (n < 3 || n > kMaxGeneratedSegments) return Error::TooFewSides;
+    double step = kFullTurn / static_cast<double>(n);
+    VOKRI_TRY(b.move_to(r * std::cos(rho), r * std::sin(rho)));
+    for (uint32_t i = 1; i < n; ++i) {
+        double a = rho + static_cast<double>(i) * step;
+        VOKRI_TRY(b.line_to(r * std::cos(a), r * std::sin(a)));
+    }
+    return b.close_path();
+}
+
 Error build_path(const ShapeGeometry& g, Path& path) noexcept {
     PathBuilder b(path, g.transform);
     const double* p = g.params;
@@ -120,37 +153,10 @@ Error build_path(const ShapeGeometry& g, Path& path) noexcept {
             VOKRI_TRY(b.curve_to(ka, -r, a, -kb, a, 0));
             return b.close_path();
         }
-        case VOKRI_SHAPE_ARC: {
-            double r = p[0], theta = p[1], phi = p[2];
-            if (std::fabs(phi) < 1e-15) return Error::None;
-            uint32_t n = arc_pieces(phi);
-            if (n == 0) return Error::InvalidSize;
-            double delta = phi / static_cast<double>(n);
-            double k = 4.0 / 3.0 * std::tan(delta / 4);
-            VOKRI_TRY(b.move_to(r * std::cos(theta), r * std::sin(theta)));
-            double c = std::cos(theta), s = std::sin(theta);
-            for (uint32_t i = 0; i < n; ++i) {
-                double next = theta + delta;
-                double c2 = std::cos(next), s2 = std::sin(next);
-                VOKRI_TRY(b.curve_to(r * c - k * r * s, r * s + k * r * c, r * c2 + k * r * s2,
-                                     r * s2 - k * r * c2, r * c2, r * s2));
-                theta = next;
-                c = c2;
-                s = s2;
-            }
-            return Error::None;
-        }
-        case VOKRI_SHAPE_REGULAR_POLYGON: {
-            uint32_t n = g.sides;
-            if (n < 3 || n > kMaxGeneratedSegments) return Error::TooFewSides;
-            double r = p[0], rho = p[1], step = kFullTurn / static_cast<double>(n);
-            VOKRI_TRY(b.move_to(r * std::cos(rho), r * std::sin(rho)));
-            for (uint32_t i = 1; i < n; ++i) {
-                double a = rho + static_cast<double>(i) * step;
-                VOKRI_TRY(b.line_to(r * std::cos(a), r * std::sin(a)));
-            }
-            return b.close_path();
-        }
+        case VOKRI_SHAPE_ARC:
+            return build_arc(b, p[0], p[1], p[2]);
+        case VOKRI_SHAPE_REGULAR_POLYGON:
+            return build_regular_polygon(b, g.sides, p[0], p[1]);
         case VOKRI_SHAPE_CUBIC_BEZIER:
             VOKRI_TRY(b.move_to(p[0], p[1]));
             return b.curve_to(p[2], p[3], p[4], p[5], p[6], p[7]);
