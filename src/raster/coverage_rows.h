@@ -10,6 +10,10 @@
 
 namespace vokri {
 
+// Internal to the rasterizer's files (each includes this once): kept out of
+// other translation units, so that the compiler inlines it freely.
+namespace {
+
 // The coverage of one pixel row over the fill box as runs: a run starting at
 // slot i covers len[i] pixels with value cov[i]; `used` is the end of the
 // last run.
@@ -139,5 +143,7 @@ struct RowSpans {
         return c;
     }
 };
+
+}  // namespace
 
 }  // namespace vokri

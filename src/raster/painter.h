@@ -20,6 +20,10 @@
 
 namespace vokri {
 
+// Internal to the rasterizer's files (each includes this once): kept out of
+// other translation units, so that the compiler inlines it freely.
+namespace {
+
 class PlainPainter {
 public:
     PlainPainter(Surface& surface, const Paint& paint, int64_t box_start) noexcept
@@ -51,7 +55,7 @@ public:
         : surface_(surface), colours_(paint.source), box_start_(box_start) {}
 
     void begin_row(int64_t y) noexcept { row_ = surface_.row(static_cast<int32_t>(y)) + box_start_; }
-    void run(int64_t from, int64_t to, unsigned coverage) noexcept {
+    [[gnu::always_inline]] void run(int64_t from, int64_t to, unsigned coverage) noexcept {
         paint_coverage_run(row_ + from, static_cast<size_t>(to - from), surface_.format, colours_, coverage);
     }
 
@@ -84,5 +88,7 @@ private:
     bool edge_colours_ = false;
     uint32_t left_ = 0, right_ = 0;  // the end pixels' colours of full rows (the same for every row of a box)
 };
+
+}  // namespace
 
 }  // namespace vokri

@@ -19,6 +19,10 @@
 
 namespace vokri {
 
+// Internal to the rasterizer's files (each includes this once): kept out of
+// other translation units, so that the compiler inlines it freely.
+namespace {
+
 struct FillJob {
     Canvas& canvas;
     const Paint& paint;
@@ -328,7 +332,7 @@ private:
     // between the two crossings of each of its sub-scanlines, clipped as
     // add_spans clips it. No sorting, no winding count, no folding: the
     // span is the same one the general steps keep.
-    Error run_monotone() noexcept {
+    [[gnu::noinline]] Error run_monotone() noexcept {
         VOKRI_TRY(sc_.chain_x.resize(2 * sub_count_));
         int64_t* x = sc_.chain_x.data();  // [2k]: downward crossing on sub-scanline k, [2k + 1]: upward
         int64_t s_lo = lines_.last + 1, s_hi = lines_.first - 1;
@@ -465,7 +469,7 @@ private:
 
     // Pixels [from, to) of the current row, clipped to `limit`, to the
     // painter.
-    void paint_clipped(uint64_t from, uint64_t to, uint64_t limit, int coverage) noexcept {
+    [[gnu::always_inline]] void paint_clipped(uint64_t from, uint64_t to, uint64_t limit, int coverage) noexcept {
         if (to > limit) to = limit;
         if (from >= to) return;
         painter_.run(static_cast<int64_t>(from), static_cast<int64_t>(to), static_cast<unsigned>(coverage));
@@ -492,5 +496,7 @@ private:
     CoverageCells cells_;
     uint32_t* row_pixels_ = nullptr;  // the current row from the box start
 };
+
+}  // namespace
 
 }  // namespace vokri

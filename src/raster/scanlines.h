@@ -14,6 +14,10 @@
 
 namespace vokri {
 
+// Internal to the rasterizer's files (each includes this once): kept out of
+// other translation units, so that the compiler inlines it freely.
+namespace {
+
 // The crossing rounded half away from zero, clamped to [lo, hi] (integers).
 // Crossings beyond the box are all clipped alike; saturating them keeps the
 // integer conversion defined (NaN cannot occur for finite edges but is sent
@@ -80,7 +84,7 @@ void paint_rows_ahead(int64_t y0, int64_t y1, Prefetch&& prefetch, PaintRow&& pa
 struct SubScanlines {
     int64_t first, last;  // of the fill
 
-    bool of(const Edge& e, int64_t& s0, int64_t& s1) const noexcept {
+    [[gnu::always_inline]] bool of(const Edge& e, int64_t& s0, int64_t& s1) const noexcept {
         const double first_d = static_cast<double>(first), last_d = static_cast<double>(last);
         const double top = e.y_first < e.y_last ? e.y_first : e.y_last;
         const double bottom = e.y_first < e.y_last ? e.y_last : e.y_first;
@@ -93,5 +97,7 @@ struct SubScanlines {
         return s0 <= s1;
     }
 };
+
+}  // namespace
 
 }  // namespace vokri

@@ -104,7 +104,7 @@ struct CoverageColours {
 
 // `length` pixels from `px` (a row of a Surface of `format`) at coverage c
 // (1..16).
-inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, CoverageColours& k,
+[[gnu::always_inline]] inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, CoverageColours& k,
                                unsigned c) noexcept;
 
 // Source-over of the constant premultiplied common colour `colour` onto
@@ -122,7 +122,7 @@ inline uint32_t scale_colour(uint32_t c, uint32_t mask) noexcept {
     return r | g << 8 | b << 16 | a << 24;
 }
 
-inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, CoverageColours& k,
+[[gnu::always_inline]] inline void paint_coverage_run(uint32_t* px, size_t length, uint8_t format, CoverageColours& k,
                                unsigned c) noexcept {
     if (c >= 16 && k.opaque) {
         fill_pixels(px, length, rgba_to_format(k.source, format));
