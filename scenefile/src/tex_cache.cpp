@@ -1,6 +1,10 @@
 #include "tex_cache.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
 
 #include <atomic>
 #include <cstdlib>
@@ -35,6 +39,8 @@ struct DiskCache {
     std::filesystem::path file;
     std::string key;
 
+    // The SVG, when the file is there, whole (it ends its root element)
+    // and of this key.
     std::optional<std::string> read() const {
         std::ifstream in(file, std::ios::binary);
         if (!in) return std::nullopt;
@@ -42,7 +48,15 @@ struct DiskCache {
         if (!std::getline(in, first) || first != key) return std::nullopt;
         std::ostringstream s;
         s << in.rdbuf();
-        return s.str();
+        std::string svg = s.str();
+        while (!svg.empty() && std::isspace(static_cast<unsigned char>(svg.back()))) svg.pop_back();
+        if (!svg.ends_with("</svg>")) return std::nullopt;
+        return svg;
+    }
+
+    void remove() const {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
     }
 
     // Best effort: a cache that cannot be written only costs a conversion
@@ -51,19 +65,22 @@ struct DiskCache {
         static std::atomic<unsigned> counter{0};
         std::error_code ec;
         std::filesystem::create_directories(file.parent_path(), ec);
-        const std::filesystem::path temp = file.string() + ".tmp." + std::to_string(::getpid()) + "." +
-                                           std::to_string(counter.fetch_add(1));
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            out << key << '\n' << svg;
-            if (!out.flush()) {
-                out.close();
-                std::filesystem::remove(temp, ec);
-                return;
-            }
+        const std::string temp = file.string() + ".tmp." + std::to_string(::getpid()) + "." +
+                                 std::to_string(counter.fetch_add(1));
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        const std::string bytes = key + "\n" + svg;
+        bool ok = true;
+        for (size_t done = 0; ok && done < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0;
+            if (ok) done += static_cast<size_t>(n);
         }
-        std::filesystem::rename(temp, file, ec);
-        if (ec) std::filesystem::remove(temp, ec);
+        ok = ::fsync(fd) == 0 && ok;
+        ok = ::close(fd) == 0 && ok;
+        if (ok) std::filesystem::rename(temp, file, ec);
+        if (!ok || ec) std::filesystem::remove(temp, ec);
     }
 };
 
@@ -71,6 +88,27 @@ std::mutex memory_mutex;
 std::map<std::string, std::shared_ptr<const SvgDocument>>& memory() {
     static auto* m = new std::map<std::string, std::shared_ptr<const SvgDocument>>;
     return *m;
+}
+
+// Formulas that failed for good (TeX errors, a converter that stopped or
+// took too long on them): an animation asks for them every frame, and asks
+// once.
+std::map<std::string, std::string>& failures() {
+    static auto* m = new std::map<std::string, std::string>;
+    return *m;
+}
+
+std::optional<std::string> remembered_failure(const std::string& key) {
+    const std::lock_guard lock(memory_mutex);
+    const auto it = failures().find(key);
+    if (it == failures().end()) return std::nullopt;
+    return it->second;
+}
+
+void remember_failure(const std::string& key, const std::string& message) {
+    const std::lock_guard lock(memory_mutex);
+    if (failures().size() >= kMaxMemoryEntries) failures().clear();
+    failures().emplace(key, message);
 }
 
 std::shared_ptr<const SvgDocument> remembered(const std::string& key) {
@@ -114,18 +152,29 @@ std::expected<std::shared_ptr<const SvgDocument>, std::string> tex_document(cons
                                            {"tex", request.tex}}
                                 .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     if (auto doc = remembered(key)) return doc;
+    if (auto failure = remembered_failure(key)) return std::unexpected(*failure);
     std::optional<DiskCache> disk;
     if (const auto folder = cache_folder()) disk = DiskCache{*folder / ("tex-" + hex64(fnv1a(key)) + ".svg"), key};
-    std::optional<std::string> svg = disk ? disk->read() : std::nullopt;
-    const bool from_disk = svg.has_value();
-    if (!svg) {
-        auto converted = convert_tex(*files, request);
-        if (!converted) return std::unexpected(converted.error());
-        svg = std::move(*converted);
+    if (disk) {
+        if (const auto svg = disk->read()) {
+            if (auto doc = parsed(*svg)) {
+                remember(key, *doc);
+                return doc;
+            }
+            disk->remove();  // not readable (any more): converted again below
+        }
     }
-    auto doc = parsed(*svg);
-    if (!doc) return doc;
-    if (disk && !from_disk) disk->write(*svg);
+    auto converted = convert_tex(*files, request);
+    if (!converted) {
+        if (converted.error().lasting) remember_failure(key, converted.error().message);
+        return std::unexpected(converted.error().message);
+    }
+    auto doc = parsed(*converted);
+    if (!doc) {
+        remember_failure(key, doc.error());
+        return doc;
+    }
+    if (disk) disk->write(*converted);
     remember(key, *doc);
     return doc;
 }

@@ -32,6 +32,7 @@ namespace vokri_scenefile {
 namespace {
 
 constexpr int kFormulaTimeoutMs = 10'000;
+constexpr int kStartTimeoutMs = 60'000;  // Node loading MathJax, on a busy machine
 constexpr size_t kMaxReplyBytes = size_t{64} << 20;
 constexpr size_t kStderrTail = 2000;
 
@@ -65,6 +66,26 @@ std::string file_text(const std::filesystem::path& p) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The line of a process's standard error that says what went wrong: the
+// last that names an error (Node ends a crash with its version), else the
+// last line.
+std::string telling_line(const std::string& text) {
+    std::string last, error;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) {
+            last = line;
+            if (line.find("Error") != std::string::npos) error = line;
+        }
+        start = end + 1;
+    }
+    return error.empty() ? last : error;
 }
 
 struct Fd {
@@ -107,20 +128,34 @@ public:
         pid_t pid = -1;
         const int rc = ::posix_spawnp(&pid, node.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
+        theirs.reset();  // the child's ends: its exit must read as the end of the socket
+        err_write.reset();
         if (rc != 0) {
             if (rc == ENOENT)
                 return std::unexpected("Node.js (" + node + ") is not installed; tex items need it: apt-get install nodejs npm");
             return std::unexpected("cannot start Node.js (" + node + "): " + std::strerror(rc));
         }
         ::fcntl(err_read.fd, F_SETFL, O_NONBLOCK);
+        ::fcntl(ours.fd, F_SETFL, O_NONBLOCK);
         auto p = std::unique_ptr<NodeProcess>(new NodeProcess(pid, ours.fd, err_read.fd));
         ours.fd = -1;
         err_read.fd = -1;
+        // The script says it is ready once MathJax is loaded.
+        auto ready = p->exchange("", kStartTimeoutMs, "starting");
+        if (!ready) return std::unexpected(ready.error());
         return p;
     }
 
     NodeProcess(const NodeProcess&) = delete;
     NodeProcess& operator=(const NodeProcess&) = delete;
+
+    // Lets go of a process this one did not start (a copy made by fork):
+    // its descriptors close, the process is left to its parent.
+    void abandon() noexcept {
+        socket_.reset();
+        err_.reset();
+        pid_ = -1;
+    }
 
     ~NodeProcess() {
         socket_.reset();
@@ -134,10 +169,16 @@ public:
 
     // Sends one request line and waits for the reply line.
     std::expected<std::string, std::string> ask(const std::string& line) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFormulaTimeoutMs);
-        if (!send_all(line + "\n")) return std::unexpected(stopped());
+        return exchange(line + "\n", kFormulaTimeoutMs, "on this formula");
+    }
+
+    // Sends `bytes` (none: only waits) and reads one line, within
+    // `timeout_ms` for both.
+    std::expected<std::string, std::string> exchange(const std::string& bytes, int timeout_ms, const char* doing) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        size_t sent = 0;
         while (true) {
-            if (const size_t nl = pending_.find('\n'); nl != std::string::npos) {
+            if (const size_t nl = pending_.find('\n'); nl != std::string::npos && sent == bytes.size()) {
                 std::string reply = pending_.substr(0, nl);
                 pending_.erase(0, nl + 1);
                 return reply;
@@ -147,35 +188,33 @@ public:
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
-                return std::unexpected("the TeX converter took longer than " +
-                                       std::to_string(kFormulaTimeoutMs / 1000) + " s on this formula");
-            pollfd fds[2] = {{socket_.fd, POLLIN, 0}, {err_.fd, POLLIN, 0}};
+                return std::unexpected("the TeX converter took longer than " + std::to_string(timeout_ms / 1000) +
+                                       " s " + doing);
+            const short events = static_cast<short>(POLLIN | (sent < bytes.size() ? POLLOUT : 0));
+            pollfd fds[2] = {{socket_.fd, events, 0}, {err_.fd, POLLIN, 0}};
             const int n = ::poll(fds, err_.fd >= 0 ? 2 : 1, static_cast<int>(left.count()));
             if (n < 0 && errno != EINTR) return std::unexpected(stopped());
             if (n <= 0) continue;
             if (fds[1].revents) drain_stderr();
-            if (fds[0].revents && !read_some()) return std::unexpected(stopped());
+            if ((fds[0].revents & POLLOUT) && !send_some(bytes, sent)) return std::unexpected(stopped());
+            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && !read_some()) return std::unexpected(stopped());
         }
     }
 
 private:
     NodeProcess(pid_t pid, int socket, int err) : pid_(pid), socket_(socket), err_(err) {}
 
-    bool send_all(const std::string& bytes) {
-        size_t sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t n = ::send(socket_.fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            sent += static_cast<size_t>(n);
-        }
+    bool send_some(const std::string& bytes, size_t& sent) {
+        const ssize_t n = ::send(socket_.fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+        sent += static_cast<size_t>(n);
         return true;
     }
 
     bool read_some() {
         char buffer[1 << 16];
         const ssize_t n = ::read(socket_.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) return true;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
         if (n <= 0) return false;
         pending_.append(buffer, static_cast<size_t>(n));
         return true;
@@ -191,8 +230,8 @@ private:
         if (n == 0) err_.reset();
     }
 
-    // Why the process stopped answering: its exit status and the last line
-    // it printed on standard error.
+    // Why the process stopped answering: its exit status and what it said
+    // on standard error (the error line when there is one, else the last).
     std::string stopped() {
         if (err_.fd >= 0) drain_stderr();
         std::string why = "the TeX converter stopped";
@@ -205,10 +244,8 @@ private:
                 why += " (signal " + std::to_string(WTERMSIG(status)) + ")";
             pid_ = -1;
         }
-        std::string last = tail_;
-        while (!last.empty() && (last.back() == '\n' || last.back() == '\r' || last.back() == ' ')) last.pop_back();
-        if (const size_t nl = last.rfind('\n'); nl != std::string::npos) last.erase(0, nl + 1);
-        if (!last.empty()) why += ": " + last;
+        const std::string said = telling_line(tail_);
+        if (!said.empty()) why += ": " + said;
         return why;
     }
 
@@ -222,40 +259,46 @@ private:
 // The one converter process of this process, started on demand.
 class Converter {
 public:
-    std::expected<std::string, std::string> convert(const std::string& script, const TexRequest& request) {
+    std::expected<std::string, TexFailure> convert(const std::string& script, const TexRequest& request) {
         const std::lock_guard lock(mutex_);
+        if (process_ && owner_ != ::getpid()) {  // inherited through fork: the parent's
+            process_->abandon();
+            process_.reset();
+        }
         if (!process_ || script_ != script) {
             process_.reset();
             auto started = NodeProcess::start(script);
-            if (!started) return std::unexpected(started.error());
+            if (!started) return std::unexpected(TexFailure{started.error(), false});
             process_ = std::move(*started);
             script_ = script;
+            owner_ = ::getpid();
         }
         const std::string line = nlohmann::json{{"tex", request.tex}, {"display", request.display}}.dump(
             -1, ' ', false, nlohmann::json::error_handler_t::replace);
         auto reply = process_->ask(line);
         if (!reply) {
             process_.reset();  // a new one for the next formula
-            return std::unexpected(reply.error());
+            return std::unexpected(TexFailure{reply.error(), true});
         }
         return read_reply(*reply);
     }
 
 private:
-    std::expected<std::string, std::string> read_reply(const std::string& text) {
+    std::expected<std::string, TexFailure> read_reply(const std::string& text) {
         const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
         if (j.is_object()) {
             if (const auto it = j.find("svg"); it != j.end() && it->is_string()) return it->get<std::string>();
             if (const auto it = j.find("error"); it != j.end() && it->is_string())
-                return std::unexpected(it->get<std::string>());
+                return std::unexpected(TexFailure{it->get<std::string>(), true});
         }
         process_.reset();
-        return std::unexpected(std::string("the TeX converter answered something other than its protocol"));
+        return std::unexpected(TexFailure{"the TeX converter answered something other than its protocol", true});
     }
 
     std::mutex mutex_;
     std::unique_ptr<NodeProcess> process_;
     std::string script_;
+    pid_t owner_ = -1;  // the process that started process_
 };
 
 Converter& converter() {
@@ -283,7 +326,7 @@ std::expected<TexConverterFiles, std::string> find_tex_converter() {
                            "; set VOKRI_TEX_CONVERTER to its folder");
 }
 
-std::expected<std::string, std::string> convert_tex(const TexConverterFiles& files, const TexRequest& request) {
+std::expected<std::string, TexFailure> convert_tex(const TexConverterFiles& files, const TexRequest& request) {
     return converter().convert((std::filesystem::path(files.dir) / "convert.mjs").string(), request);
 }
 

@@ -28,10 +28,19 @@ struct TexConverterFiles {
 // to do when none has it or its packages are not installed.
 std::expected<TexConverterFiles, std::string> find_tex_converter();
 
+// Why a formula has no SVG.
+struct TexFailure {
+    std::string message;
+    // The formula itself failed (a TeX error, a converter that stopped or
+    // took too long on it): asking again gives the same answer. False when
+    // the converter could not be started at all.
+    bool lasting = true;
+};
+
 // One formula's SVG, or the reason there is none: MathJax's own message for
 // a TeX error, what to install when Node.js is missing, and a converter that
 // stopped or took longer than 10 s (it is started again for the next
 // formula). Node is $VOKRI_NODE, else "node" on the PATH.
-std::expected<std::string, std::string> convert_tex(const TexConverterFiles& converter, const TexRequest& request);
+std::expected<std::string, TexFailure> convert_tex(const TexConverterFiles& converter, const TexRequest& request);
 
 }  // namespace vokri_scenefile

@@ -86,7 +86,9 @@ nlohmann::json ask_converter(const nlohmann::json& request, const TempDir& dir) 
     std::ofstream(in) << request.dump() << '\n';
     const std::string cmd = "node '" VOKRI_SOURCE_DIR "/scenefile/tex/convert.mjs' <'" + in + "' >'" + out + "'";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    return nlohmann::json::parse(slurp(out));
+    std::string reply = slurp(out);  // {"ready": true}, then the answer
+    reply.erase(0, reply.find('\n') + 1);
+    return nlohmann::json::parse(reply);
 }
 
 TEST(Tex, DrawsTheConvertersSvgThroughTheSvgImport) {
@@ -113,6 +115,13 @@ TEST(Tex, DrawsTheConvertersSvgThroughTheSvgImport) {
         for (uint32_t p : as_tex.pixels) inked += (p >> 24) != 0;
         EXPECT_GT(inked, 200u);
     }
+    // A definition in one formula never reaches another.
+    const nlohmann::json two = {{"width", 40}, {"height", 20}, {"scale", 10},
+                                {"items", {{{"kind", "tex"}, {"tex", R"(\def\foo{x}\foo)"}},
+                                           {{"kind", "tex"}, {"tex", R"(\foo)"}}}}};
+    const Rendered defined = render(two.dump());
+    EXPECT_EQ(defined.status, VOKRI_SCENEFILE_BAD_SCENE);
+    EXPECT_EQ(defined.json_path, "items[1].tex") << defined.text;
 }
 
 // Random token soup, with the characters a line protocol could trip on.
@@ -213,7 +222,7 @@ TEST(Tex, AConverterThatStopsOrHangsIsReportedNotWaitedOn) {
     EXPECT_NE(died.err.find("items[0].tex: the TeX converter stopped (exit status 7): converter broke"),
               std::string::npos)
         << died.err;
-    fake_converter(dir.path / "hangs", "setInterval(() => {}, 1000);\n");
+    fake_converter(dir.path / "hangs", "process.stdout.write('{\"ready\": true}\\n'); setInterval(() => {}, 1000);\n");
     const auto start = std::chrono::steady_clock::now();
     const RunResult hung = run_tool(env + (dir.path / "hangs").string() + "'", "--png '" + scene + "' /dev/null", dir);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
