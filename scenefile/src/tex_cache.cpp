@@ -123,17 +123,17 @@ void remember(const std::string& key, std::shared_ptr<const SvgDocument> doc) {
     memory().emplace(key, std::move(doc));
 }
 
-std::expected<std::shared_ptr<const SvgDocument>, std::string> parsed(const std::string& svg) {
+Result<std::shared_ptr<const SvgDocument>, std::string> parsed(const std::string& svg) {
     try {
         return std::make_shared<const SvgDocument>(parse_svg_text(svg, "the formula's SVG"));
     } catch (const SceneError& e) {
-        return std::unexpected(e.message());
+        return failed(e.message());
     }
 }
 
 // The converter's files, looked up until they are found (so that installing
 // them helps a process that is already running), then kept.
-std::expected<TexConverterFiles, std::string> converter_files() {
+Result<TexConverterFiles, std::string> converter_files() {
     static std::mutex mutex;
     static std::optional<TexConverterFiles> found;
     const std::lock_guard lock(mutex);
@@ -145,14 +145,14 @@ std::expected<TexConverterFiles, std::string> converter_files() {
 
 }  // namespace
 
-std::expected<std::shared_ptr<const SvgDocument>, std::string> tex_document(const TexRequest& request) {
+Result<std::shared_ptr<const SvgDocument>, std::string> tex_document(const TexRequest& request) {
     const auto files = converter_files();
-    if (!files) return std::unexpected(files.error());
+    if (!files) return failed(files.error());
     const std::string key = nlohmann::json{{"converter", files->version}, {"display", request.display},
                                            {"tex", request.tex}}
                                 .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     if (auto doc = remembered(key)) return doc;
-    if (auto failure = remembered_failure(key)) return std::unexpected(*failure);
+    if (auto failure = remembered_failure(key)) return failed(*failure);
     std::optional<DiskCache> disk;
     if (const auto folder = cache_folder()) disk = DiskCache{*folder / ("tex-" + hex64(fnv1a(key)) + ".svg"), key};
     if (disk) {
@@ -167,7 +167,7 @@ std::expected<std::shared_ptr<const SvgDocument>, std::string> tex_document(cons
     auto converted = convert_tex(*files, request);
     if (!converted) {
         if (converted.error().lasting) remember_failure(key, converted.error().message);
-        return std::unexpected(converted.error().message);
+        return failed(converted.error().message);
     }
     auto doc = parsed(*converted);
     if (!doc) {

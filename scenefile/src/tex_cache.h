@@ -4,10 +4,10 @@
 // in either cache never starts the converter.
 #pragma once
 
-#include <expected>
 #include <memory>
 #include <string>
 
+#include "result.h"
 #include "svg.h"
 #include "tex_converter.h"
 
@@ -16,6 +16,6 @@ namespace vokri_scenefile {
 // The drawing of `request`, or the message of why there is none (a TeX
 // error, a converter missing or failing, an SVG it made that cannot be
 // read).
-std::expected<std::shared_ptr<const SvgDocument>, std::string> tex_document(const TexRequest& request);
+Result<std::shared_ptr<const SvgDocument>, std::string> tex_document(const TexRequest& request);
 
 }  // namespace vokri_scenefile

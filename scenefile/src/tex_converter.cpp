@@ -105,16 +105,16 @@ struct Fd {
 // standard error, kept as a short tail for the message when it stops.
 class NodeProcess {
 public:
-    static std::expected<std::unique_ptr<NodeProcess>, std::string> start(const std::string& script) {
+    static Result<std::unique_ptr<NodeProcess>, std::string> start(const std::string& script) {
         const char* env_node = std::getenv("VOKRI_NODE");
         const std::string node = env_node && *env_node ? env_node : "node";
         int sv[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0)
-            return std::unexpected(std::string("cannot start the TeX converter: ") + std::strerror(errno));
+            return failed(std::string("cannot start the TeX converter: ") + std::strerror(errno));
         Fd ours(sv[0]), theirs(sv[1]);
         int ep[2];
         if (::pipe2(ep, O_CLOEXEC) != 0)
-            return std::unexpected(std::string("cannot start the TeX converter: ") + std::strerror(errno));
+            return failed(std::string("cannot start the TeX converter: ") + std::strerror(errno));
         Fd err_read(ep[0]), err_write(ep[1]);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -132,8 +132,8 @@ public:
         err_write.reset();
         if (rc != 0) {
             if (rc == ENOENT)
-                return std::unexpected("Node.js (" + node + ") is not installed; tex items need it: apt-get install nodejs npm");
-            return std::unexpected("cannot start Node.js (" + node + "): " + std::strerror(rc));
+                return failed("Node.js (" + node + ") is not installed; tex items need it: apt-get install nodejs npm");
+            return failed("cannot start Node.js (" + node + "): " + std::strerror(rc));
         }
         ::fcntl(err_read.fd, F_SETFL, O_NONBLOCK);
         ::fcntl(ours.fd, F_SETFL, O_NONBLOCK);
@@ -142,7 +142,7 @@ public:
         err_read.fd = -1;
         // The script says it is ready once MathJax is loaded.
         auto ready = p->exchange("", kStartTimeoutMs, "starting");
-        if (!ready) return std::unexpected(ready.error());
+        if (!ready) return failed(ready.error());
         return p;
     }
 
@@ -168,13 +168,13 @@ public:
     }
 
     // Sends one request line and waits for the reply line.
-    std::expected<std::string, std::string> ask(const std::string& line) {
+    Result<std::string, std::string> ask(const std::string& line) {
         return exchange(line + "\n", kFormulaTimeoutMs, "on this formula");
     }
 
     // Sends `bytes` (none: only waits) and reads one line, within
     // `timeout_ms` for both.
-    std::expected<std::string, std::string> exchange(const std::string& bytes, int timeout_ms, const char* doing) {
+    Result<std::string, std::string> exchange(const std::string& bytes, int timeout_ms, const char* doing) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         size_t sent = 0;
         while (true) {
@@ -184,20 +184,20 @@ public:
                 return reply;
             }
             if (pending_.size() > kMaxReplyBytes)
-                return std::unexpected(std::string("the TeX converter's answer is larger than 64 MiB"));
+                return failed(std::string("the TeX converter's answer is larger than 64 MiB"));
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
-                return std::unexpected("the TeX converter took longer than " + std::to_string(timeout_ms / 1000) +
+                return failed("the TeX converter took longer than " + std::to_string(timeout_ms / 1000) +
                                        " s " + doing);
             const short events = static_cast<short>(POLLIN | (sent < bytes.size() ? POLLOUT : 0));
             pollfd fds[2] = {{socket_.fd, events, 0}, {err_.fd, POLLIN, 0}};
             const int n = ::poll(fds, err_.fd >= 0 ? 2 : 1, static_cast<int>(left.count()));
-            if (n < 0 && errno != EINTR) return std::unexpected(stopped());
+            if (n < 0 && errno != EINTR) return failed(stopped());
             if (n <= 0) continue;
             if (fds[1].revents) drain_stderr();
-            if ((fds[0].revents & POLLOUT) && !send_some(bytes, sent)) return std::unexpected(stopped());
-            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && !read_some()) return std::unexpected(stopped());
+            if ((fds[0].revents & POLLOUT) && !send_some(bytes, sent)) return failed(stopped());
+            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && !read_some()) return failed(stopped());
         }
     }
 
@@ -259,7 +259,7 @@ private:
 // The one converter process of this process, started on demand.
 class Converter {
 public:
-    std::expected<std::string, TexFailure> convert(const std::string& script, const TexRequest& request) {
+    Result<std::string, TexFailure> convert(const std::string& script, const TexRequest& request) {
         const std::lock_guard lock(mutex_);
         if (process_ && owner_ != ::getpid()) {  // inherited through fork: the parent's
             process_->abandon();
@@ -268,7 +268,7 @@ public:
         if (!process_ || script_ != script) {
             process_.reset();
             auto started = NodeProcess::start(script);
-            if (!started) return std::unexpected(TexFailure{started.error(), false});
+            if (!started) return failed(TexFailure{started.error(), false});
             process_ = std::move(*started);
             script_ = script;
             owner_ = ::getpid();
@@ -278,21 +278,21 @@ public:
         auto reply = process_->ask(line);
         if (!reply) {
             process_.reset();  // a new one for the next formula
-            return std::unexpected(TexFailure{reply.error(), true});
+            return failed(TexFailure{reply.error(), true});
         }
         return read_reply(*reply);
     }
 
 private:
-    std::expected<std::string, TexFailure> read_reply(const std::string& text) {
+    Result<std::string, TexFailure> read_reply(const std::string& text) {
         const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
         if (j.is_object()) {
             if (const auto it = j.find("svg"); it != j.end() && it->is_string()) return it->get<std::string>();
             if (const auto it = j.find("error"); it != j.end() && it->is_string())
-                return std::unexpected(TexFailure{it->get<std::string>(), true});
+                return failed(TexFailure{it->get<std::string>(), true});
         }
         process_.reset();
-        return std::unexpected(TexFailure{"the TeX converter answered something other than its protocol", true});
+        return failed(TexFailure{"the TeX converter answered something other than its protocol", true});
     }
 
     std::mutex mutex_;
@@ -310,23 +310,23 @@ Converter& converter() {
 
 }  // namespace
 
-std::expected<TexConverterFiles, std::string> find_tex_converter() {
+Result<TexConverterFiles, std::string> find_tex_converter() {
     const auto folders = converter_folders();
     for (const auto& dir : folders) {
         if (!is_file(dir / "convert.mjs")) continue;
         if (!is_file(dir / "node_modules" / "mathjax-full" / "package.json"))
-            return std::unexpected("the TeX converter's packages are not installed: " + setup_hint(dir.string()));
+            return failed("the TeX converter's packages are not installed: " + setup_hint(dir.string()));
         const uint64_t h = fnv1a(file_text(dir / "package-lock.json"), fnv1a(file_text(dir / "convert.mjs")));
         return TexConverterFiles{dir.string(), hex64(h)};
     }
     std::string looked;
     for (const auto& dir : folders) looked += (looked.empty() ? "" : ", ") + dir.string();
-    return std::unexpected("the TeX converter (convert.mjs) is not installed; looked in " +
+    return failed("the TeX converter (convert.mjs) is not installed; looked in " +
                            (looked.empty() ? std::string("no folder") : looked) +
                            "; set VOKRI_TEX_CONVERTER to its folder");
 }
 
-std::expected<std::string, TexFailure> convert_tex(const TexConverterFiles& files, const TexRequest& request) {
+Result<std::string, TexFailure> convert_tex(const TexConverterFiles& files, const TexRequest& request) {
     return converter().convert((std::filesystem::path(files.dir) / "convert.mjs").string(), request);
 }
 

@@ -5,8 +5,9 @@
 // each way.
 #pragma once
 
-#include <expected>
 #include <string>
+
+#include "result.h"
 
 namespace vokri_scenefile {
 
@@ -26,7 +27,7 @@ struct TexConverterFiles {
 // $VOKRI_TEX_CONVERTER, share/vokri/tex beside the library's lib folder (an
 // installed library), and the source tree's scenefile/tex. Fails with what
 // to do when none has it or its packages are not installed.
-std::expected<TexConverterFiles, std::string> find_tex_converter();
+Result<TexConverterFiles, std::string> find_tex_converter();
 
 // Why a formula has no SVG.
 struct TexFailure {
@@ -41,6 +42,6 @@ struct TexFailure {
 // a TeX error, what to install when Node.js is missing, and a converter that
 // stopped or took longer than 10 s (it is started again for the next
 // formula). Node is $VOKRI_NODE, else "node" on the PATH.
-std::expected<std::string, TexFailure> convert_tex(const TexConverterFiles& converter, const TexRequest& request);
+Result<std::string, TexFailure> convert_tex(const TexConverterFiles& converter, const TexRequest& request);
 
 }  // namespace vokri_scenefile
