@@ -196,3 +196,31 @@ def test_progress_shows_on_a_terminal(tmp_path):
     assert r.returncode == 0
     assert b"frame 12 of 12" in seen and b"12 frames in" in seen
     assert "frame 1 of" not in run(scene, tmp_path / "g_%d.png").stderr  # not a terminal: the summary only
+
+
+def _held_scene(t):
+    """A circle that moves, holds still from 0.3 s to 0.8 s, and moves on."""
+    x = min(t, 0.3) + max(t - 0.8, 0)
+    return vokri.Scene(width=24, height=16, scale=8, items=[
+        vokri.Shape("circle", p0=0.6, fill_color="white", transform=vokri.translate(x - 0.5, 0)),
+        vokri.Text("hold", size=0.4)])
+
+
+def test_held_frames_are_copies_with_their_own_bytes(tmp_path, monkeypatch):
+    animation = vokri.Animation(_held_scene, frames=12, fps=10)
+    alone = [vokri.render_rgb(animation.scene(k)) for k in range(12)]
+    renders = []
+    real = vokri.animation.render_pixels
+    monkeypatch.setattr(vokri.animation, "render_pixels", lambda *a, **kw: renders.append(1) or real(*a, **kw))
+    for executor in (None, concurrent.futures.ThreadPoolExecutor(3)):
+        renders.clear()
+        frames = list(vokri.render_frames(animation, executor=executor))
+        assert [f.tobytes() for f in frames] == [a.tobytes() for a in alone]
+        assert len(renders) == 7  # frames 4 to 8 draw what frame 3 drew
+    frames[4][0, 0] = 0  # a copy, not the array of frame 3
+    assert frames[3].tobytes() == alone[3].tobytes()
+    vokri.render_video(animation, tmp_path / "held.mp4")
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                            "stream=nb_read_frames", "-of", "csv=p=0", tmp_path / "held.mp4"],
+                           capture_output=True, text=True, check=True)
+    assert probe.stdout.strip() == "12"

@@ -23,7 +23,7 @@ from .files import load_animation, load_scene, parse_animation, parse_scene
 from .items import (Batch, ComplexGrid, Fractal, Grid, Image, Infinite, Item, Line, Mesh, MeshLayer, Morph, RawItem,
                     Shape, Vector, VectorShape)
 from .meshes import compose_model, cube, sphere, torus
-from .render import pick, read_png, render_png, render_rgb, render_rgba
+from .render import pick, read_png, render_png, render_rgb, render_rgba, same_drawing
 from .scene import Scene
 from .transforms import IDENTITY, apply, compose, rotate, scale, translate
 from . import _values
@@ -48,5 +48,5 @@ __all__ = ["ABI_VERSION", "Animation", "Batch", "ComplexGrid", "DrawingWarning",
            "Item", "Line", "Mesh", "MeshLayer", "Morph", "OutputError", "RawItem", "RenderError", "Scene",
            "SceneFileError", "Shape", "Vector", "VectorShape", "abi_version", "apply", "colour", "compose",
            "compose_model", "cube", "load_animation", "load_scene", "parse_animation", "parse_scene", "pick",
-           "read_png", "render_frames", "render_png", "render_rgb", "render_rgba", "render_video", "rotate", "scale",
+           "read_png", "render_frames", "render_png", "render_rgb", "render_rgba", "render_video", "rotate", "same_drawing", "scale",
            "sphere", "torus", "translate"]

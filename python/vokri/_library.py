@@ -69,6 +69,7 @@ _declare("vokri_scenefile_render_file", C.c_int32, _RECORDS, C.c_int32, C.c_int6
 _declare("vokri_scenefile_pick", C.c_int32, _RECORDS, C.c_int64, C.c_uint32, C.c_uint32, C.POINTER(C.c_int32),
          _ERROR)
 _declare("vokri_scenefile_remove_stale_temporaries", C.c_int32, C.c_char_p)
+_declare("vokri_scenefile_same_drawing", C.c_int32, _RECORDS, _RECORDS)
 _declare("vokri_scenefile_video_open", C.c_void_p, C.c_char_p, C.c_int32, C.c_int32, C.c_double, C.c_int32, _ERROR)
 _declare("vokri_scenefile_video_write", C.c_int32, C.c_void_p, C.POINTER(C.c_uint32), C.c_size_t, _ERROR)
 _declare("vokri_scenefile_video_finish", C.c_int32, C.c_void_p, _ERROR)

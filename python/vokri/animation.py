@@ -14,7 +14,7 @@ import time
 from . import _records as R
 from ._library import lib
 from .errors import RenderError, call, call_handle
-from .render import png_bytes, render_pixels
+from .render import png_bytes, render_pixels, same_drawing
 
 _MODES = ("rgb", "rgba")
 
@@ -75,9 +75,21 @@ class Animation:
         return f'<video controls loop autoplay muted src="data:video/mp4;base64,{data}"></video>'
 
 
-def _render_frame(animation, k, what, canvas):
-    """One frame: (h, w, 4) or (h, w, 3) pixels, or the bytes of a PNG file."""
-    scene = animation.scene(k)
+_SAME = "same as the frame before"
+
+
+def _render_frame(animation, k, what, canvas, before=None):
+    """Frame k (see _render_scene); `before` is the number of the frame
+    before it, or None."""
+    return _render_scene(animation.scene(k), k, what, canvas,
+                         None if before is None else animation.scene(before))
+
+
+def _render_scene(scene, k, what, canvas, before=None):
+    """Frame k: (h, w, 4) or (h, w, 3) pixels, or the bytes of a PNG file;
+    _SAME when it draws what the Scene `before` drew."""
+    if before is not None and same_drawing(scene, before, *canvas):
+        return _SAME
     try:
         if what == "rgba":
             return render_pixels(scene, R.RGBA0, *canvas, frame=k)
@@ -104,9 +116,9 @@ def _submitter(executor, animation, what, canvas):
         # Sent to every worker once; the tasks carry only a reference.
         shared = client.scatter(animation, broadcast=True, hash=False)
         workers = max(1, sum(client.nthreads().values()))
-        return (lambda k: client.submit(_render_frame, shared, k, what, canvas, pure=False)), workers
+        return (lambda k, before: client.submit(_render_frame, shared, k, what, canvas, before, pure=False)), workers
     workers = getattr(executor, "_max_workers", None) or os.cpu_count() or 1
-    return (lambda k: executor.submit(_render_frame, animation, k, what, canvas)), workers
+    return (lambda k, before: executor.submit(_render_frame, animation, k, what, canvas, before)), workers
 
 
 def _write_atomically(path, data):
@@ -179,14 +191,33 @@ class _Progress:
             sys.stderr.write("\n")
 
 
+class _Repeater:
+    """Stands in the earlier result for a frame that draws the same; arrays
+    are copied, so that a caller may change the one it was given."""
+
+    def __init__(self):
+        self.last = None
+
+    def __call__(self, result):
+        if result is _SAME:
+            return self.last.copy() if hasattr(self.last, "copy") else self.last
+        self.last = result
+        return result
+
+
 def _frames(animation, frames, executor, what, canvas, window, progress):
-    """Yields (k, result) in frame order."""
+    """Yields (k, result) in frame order. A frame that draws what the frame
+    before it drew is not rendered again: its result is a copy."""
     frames = list(range(animation.frame_count) if frames is None else frames)
     bar = _Progress(len(frames), progress)
+    repeat = _Repeater()
     try:
         if executor is None:
+            before = None
             for k in frames:
-                result = _render_frame(animation, k, what, canvas)
+                scene = animation.scene(k)
+                result = repeat(_render_scene(scene, k, what, canvas, before))
+                before = scene
                 bar.step()
                 yield k, result
             return
@@ -194,16 +225,18 @@ def _frames(animation, frames, executor, what, canvas, window, progress):
         limit = window or 2 * workers
         pending = collections.deque()
         try:
+            previous = None
             for k in frames:
-                pending.append((k, submit(k)))
+                pending.append((k, submit(k, previous)))
+                previous = k
                 if len(pending) >= limit:
                     k0, future = pending.popleft()
-                    result = future.result()
+                    result = repeat(future.result())
                     bar.step()
                     yield k0, result
             while pending:
                 k0, future = pending.popleft()
-                result = future.result()
+                result = repeat(future.result())
                 bar.step()
                 yield k0, result
         finally:

@@ -97,6 +97,14 @@ def pick(x, y, scene, width=None, height=None, scale=None):
     return out.value
 
 
+def same_drawing(a, b, width=None, height=None, scale=None):
+    """True when scenes `a` and `b` draw the same pixels on the canvas: the
+    same records and the same bytes behind them, as the library compares
+    them (an animation's held frames are copies, not renders)."""
+    first, second = (s._compile(*_canvas(s, width, height, scale)) for s in (a, b))
+    return lib.vokri_scenefile_same_drawing(C.byref(first.records), C.byref(second.records)) == 1
+
+
 def read_png(path):
     """A PNG file (any colour type and bit depth) as an (h, w, 4) uint8
     array of straight-alpha RGBA, decoded as image items decode their files."""

@@ -218,6 +218,18 @@ VOKRI_SCENEFILE_API int32_t vokri_scenefile_render_file(const VokriSceneRecords*
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_pick(const VokriSceneRecords* records, int64_t frame, uint32_t x,
                                                  uint32_t y, int32_t* id, VokriSceneFileError** error);
 
+/* 1 when `a` and `b` draw the same pixels: the same canvas and records and
+ * the same bytes behind every pointer the renderer reads (pick ids, sources
+ * and kinds aside); 0 otherwise, or when either is null. A frame that draws
+ * what the frame before it drew needs no render of its own. */
+VOKRI_SCENEFILE_API int32_t vokri_scenefile_same_drawing(const VokriSceneRecords* a, const VokriSceneRecords* b);
+
+/* Writes `path` as a copy of the file `from`, as render_file writes (whole
+ * or not at all, folders made as needed; "-" is standard output): the
+ * output of a frame that draws what an earlier frame drew. */
+VOKRI_SCENEFILE_API int32_t vokri_scenefile_copy_file(const char* from, const char* path,
+                                                      VokriSceneFileError** error);
+
 /* Removes what a killed run left of `path`: its temporary files
  * ".NAME.tmp.XXXXXX" beside it. Returns how many were removed. */
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_remove_stale_temporaries(const char* path);

@@ -17,6 +17,7 @@
 #include "outputs.h"
 #include "png_read.h"
 #include "render.h"
+#include "same_drawing.h"
 #include "scene_json.h"
 #include "video_output.h"
 #include "vokri_scenefile.h"
@@ -367,6 +368,14 @@ VOKRI_SCENEFILE_API int32_t vokri_scenefile_render_file(const VokriSceneRecords*
     });
 }
 
+VOKRI_SCENEFILE_API int32_t vokri_scenefile_copy_file(const char* from, const char* path,
+                                                      VokriSceneFileError** error) {
+    return guarded(error, VOKRI_SCENEFILE_OUTPUT_FAILED, [&](Failure& f) {
+        return !from || !*from || !path || !*path ? (f = bad_arguments("no file to copy or no path")).status
+                                                  : copy_output(from, path, f);
+    });
+}
+
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_pick(const VokriSceneRecords* records, int64_t frame, uint32_t x,
                                                  uint32_t y, int32_t* id, VokriSceneFileError** error) {
     return guarded(error, VOKRI_SCENEFILE_RENDER_FAILED, [&](Failure& f) {
@@ -427,6 +436,10 @@ VOKRI_SCENEFILE_API int32_t vokri_scenefile_video_kind(const char* path) {
     } catch (...) {
         return 0;
     }
+}
+
+VOKRI_SCENEFILE_API int32_t vokri_scenefile_same_drawing(const VokriSceneRecords* a, const VokriSceneRecords* b) {
+    return a && b && same_drawing(*a, *b) ? 1 : 0;
 }
 
 VOKRI_SCENEFILE_API int32_t vokri_scenefile_parse_colour(const char* text, uint32_t* out) {

@@ -41,6 +41,28 @@ int32_t render_into(const VokriSceneRecords& r, int32_t mode, const std::string&
     return f.status;
 }
 
+// The output `path`, whole or not at all: `fill` writes its temporary file
+// and returns the status.
+template <class Fill>
+int32_t write_output(const std::string& path, Failure& f, Fill fill) {
+    std::string error;
+    if (!make_parent_folders(path, error)) {
+        f = output_failed(path, error);
+        return f.status;
+    }
+    OutputFile file(path);
+    if (!file.open(error)) {
+        f = output_failed(path, error);
+        return f.status;
+    }
+    if (const int32_t status = fill(file.temp_path()); status != 0) return status;
+    if (!file.commit(error)) {
+        f = output_failed(path, error);
+        return f.status;
+    }
+    return VOKRI_SCENEFILE_OK;
+}
+
 }  // namespace
 
 bool make_parent_folders(const std::string& path, std::string& error) {
@@ -58,22 +80,17 @@ int32_t render_file(const VokriSceneRecords& r, int32_t mode, const std::string&
         f = bad_arguments("unknown output mode " + std::to_string(mode));
         return f.status;
     }
-    std::string error;
-    if (!make_parent_folders(path, error)) {
-        f = output_failed(path, error);
+    return write_output(path, f, [&](const std::string& temp) { return render_into(r, mode, temp, path, f); });
+}
+
+int32_t copy_output(const std::string& from, const std::string& path, Failure& f) {
+    return write_output(path, f, [&](const std::string& temp) {
+        std::error_code ec;
+        std::filesystem::copy_file(from, temp, std::filesystem::copy_options::overwrite_existing, ec);
+        if (!ec) return VOKRI_SCENEFILE_OK;
+        f = output_failed(path, "cannot copy " + from + ": " + ec.message());
         return f.status;
-    }
-    OutputFile file(path);
-    if (!file.open(error)) {
-        f = output_failed(path, error);
-        return f.status;
-    }
-    if (const int32_t status = render_into(r, mode, file.temp_path(), path, f); status != 0) return status;
-    if (!file.commit(error)) {
-        f = output_failed(path, error);
-        return f.status;
-    }
-    return VOKRI_SCENEFILE_OK;
+    });
 }
 
 int32_t remove_stale_temporaries(const std::string& path) {

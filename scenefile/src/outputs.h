@@ -14,6 +14,10 @@ namespace vokri_scenefile {
 // may be "-" (standard output). Returns the status; on failure fills `f`.
 int32_t render_file(const VokriSceneRecords& r, int32_t mode, const std::string& path, Failure& f);
 
+// Writes `path` as a copy of the file `from` (a held frame's output is the
+// earlier frame's), whole or not at all.
+int32_t copy_output(const std::string& from, const std::string& path, Failure& f);
+
 // Removes the temporary files ".NAME.tmp.XXXXXX" beside `path`; returns how
 // many there were.
 int32_t remove_stale_temporaries(const std::string& path);

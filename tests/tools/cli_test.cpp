@@ -889,6 +889,36 @@ TEST(VokriRender, FrameRangesOutputNamesAndResume) {
     std::remove(scene.c_str());
 }
 
+// A held frame is a copy of the frame before it: every output carries the
+// bytes the frame has when it is rendered alone.
+TEST(VokriRender, HeldFramesAreCopiesWithTheirOwnBytes) {
+    const std::string scene = write_scene("hold.json", R"({"width": 12, "height": 8, "scale": 4,
+        "animation": {"fps": 10, "frames": 12},
+        "items": [{"kind": "shape", "shape_type": "circle", "p0": 0.6, "fill_color": "white",
+                   "transform": [1, 0, 0, 1, {"keys": [[0, -1], [0.3, 0], [0.8, 0], [1.1, 1]]}, 0]}]})");
+    const std::string dir = vt::temp_path("cli-hold");
+    std::filesystem::remove_all(dir);
+    std::string alone_png, alone_raw;
+    for (int k = 0; k < 12; ++k) {
+        const std::string name = dir + "/alone_" + std::to_string(k) + ".png";
+        ASSERT_EQ(run_tool("--frames " + std::to_string(k) + " '" + scene + "' '" + name + "'").code, 0);
+        alone_png += slurp(name);
+        alone_raw += run_tool("--rgba --frames " + std::to_string(k) + " '" + scene + "' -").out;
+    }
+    RunResult files = run_tool("--jobs 3 '" + scene + "' '" + dir + "/f_%02d.png'");
+    ASSERT_EQ(files.code, 0) << files.err;
+    // Frames 4 to 8 hold the circle where frame 3 left it.
+    EXPECT_NE(files.err.find("12 frames in"), std::string::npos) << files.err;
+    EXPECT_NE(files.err.find(", 5 the same as the frame before"), std::string::npos) << files.err;
+    std::string sequence;
+    for (int k = 0; k < 12; ++k) sequence += slurp(dir + "/f_" + (k < 10 ? "0" : "") + std::to_string(k) + ".png");
+    EXPECT_EQ(sequence, alone_png);
+    EXPECT_EQ(run_tool("--jobs 2 '" + scene + "' -").out, alone_png);
+    EXPECT_EQ(run_tool("--jobs 2 --rgba '" + scene + "' -").out, alone_raw);
+    std::filesystem::remove_all(dir);
+    std::remove(scene.c_str());
+}
+
 TEST(VokriRender, RawOutputAndPick) {
     const std::string scene = write_scene("raw.json", R"({"width": 5, "height": 3, "scale": 2})");
     RunResult rgba = run_tool("--rgba '" + scene + "' -");

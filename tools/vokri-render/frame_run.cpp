@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "built_frames.h"
 #include "exit_codes.h"
 #include "handles.h"
 #include "interrupt.h"
@@ -33,11 +34,12 @@ struct FrameResult {
     std::vector<uint32_t> pixels;  // frames kept in memory
     std::string staged;            // PNG frames for standard output: the file to copy
     std::vector<std::string> warnings;
+    int64_t copy_of = -1;  // a frame that draws what this earlier frame drew
 };
 
 bool uses_rgba(int32_t mode) { return mode == VOKRI_SCENEFILE_PNG_ALPHA || mode == VOKRI_SCENEFILE_RGBA0; }
 
-// Copies `path` to standard output and removes it.
+// Copies `path` to standard output.
 bool copy_to_stdout(const std::string& path) {
     FILE* in = std::fopen(path.c_str(), "rb");
     bool ok = in != nullptr;
@@ -46,7 +48,6 @@ bool copy_to_stdout(const std::string& path) {
         if (const size_t n = std::fread(buf.data(), 1, buf.size(), in); n == 0) break;
         else ok = std::fwrite(buf.data(), 1, n, stdout) == n;
     if (in) ok = !std::ferror(in) && std::fclose(in) == 0 && ok;
-    ::unlink(path.c_str());
     return std::fflush(stdout) == 0 && ok;
 }
 
@@ -59,6 +60,9 @@ std::string staging_path(int64_t k) {
 class FrameRun {
 public:
     FrameRun(const VokriSceneDocument& document, const RunSettings& settings) : doc_(document), s_(settings) {}
+    FrameRun(const FrameRun&) = delete;
+    FrameRun& operator=(const FrameRun&) = delete;
+    ~FrameRun() { forget_staged(); }
     int run();
 
 private:
@@ -68,8 +72,15 @@ private:
         return code;
     }
     int open_video();
-    FrameResult render(int64_t k) const;
+    // Frame k, or a copy of frame `previous` (-1: none) when it draws the same.
+    FrameResult render(int64_t k, int64_t previous);
     int deliver(FrameResult& r);
+    int deliver_copy(const FrameResult& r);
+    int write_stdout(const std::string& staged, const std::vector<uint32_t>& pixels);
+    void forget_staged() {
+        if (!last_staged_.empty()) ::unlink(last_staged_.c_str());
+        last_staged_.clear();
+    }
     // Frames that go to a video or, as raw pixels, to standard output are
     // kept in memory until their turn; PNG frames for standard output wait
     // in a file of their own; others are written as files by the workers.
@@ -86,21 +97,33 @@ private:
     std::unique_ptr<Progress> progress_;
     Video video_;
     std::atomic<bool> cancel_{false};
+    BuiltFrames built_;
+    // The last frame delivered, what a copy of it repeats.
+    std::vector<uint32_t> last_pixels_;
+    std::string last_staged_;
 };
 
-FrameResult FrameRun::render(int64_t k) const {
+FrameResult FrameRun::render(int64_t k, int64_t previous) {
     FrameResult r;
     r.frame = k;
     if (cancel_) {
+        built_.put(k, nullptr);
         r.status = kCancelled;
         return r;
     }
     VokriSceneFileError* error = nullptr;
-    const Frame frame(vokri_scenefile_frame(&doc_, k, &error));
+    const BuiltFrames::Shared frame(vokri_scenefile_frame(&doc_, k, &error), FrameDeleter{});
+    built_.put(k, frame);
     int status = frame ? 0 : VOKRI_SCENEFILE_BAD_SCENE;
     if (frame) {
         r.warnings = frame_warnings(frame.get());
         const VokriSceneRecords* records = vokri_scenefile_frame_records(frame.get());
+        if (previous >= 0)
+            if (const BuiltFrames::Shared before = built_.take(previous);
+                before && vokri_scenefile_same_drawing(records, vokri_scenefile_frame_records(before.get())) == 1) {
+                r.copy_of = previous;
+                return r;
+            }
         const int64_t number = vokri_scenefile_frame_number(frame.get());
         if (in_memory()) {
             r.pixels.resize(static_cast<size_t>(records->width) * static_cast<size_t>(records->height));
@@ -120,26 +143,54 @@ FrameResult FrameRun::render(int64_t k) const {
     return r;
 }
 
+int FrameRun::write_stdout(const std::string& staged, const std::vector<uint32_t>& pixels) {
+    const bool ok = !staged.empty() ? copy_to_stdout(staged)
+                                    : std::fwrite(pixels.data(), sizeof(uint32_t), pixels.size(), stdout) ==
+                                              pixels.size() &&
+                                          std::fflush(stdout) == 0;
+    return ok ? 0 : fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
+}
+
+// The frame delivered before `r` sent again, or its file copied.
+int FrameRun::deliver_copy(const FrameResult& r) {
+    VokriSceneFileError* error = nullptr;
+    int status = 0;
+    if (to_stdout()) return write_stdout(last_staged_, last_pixels_);
+    if (video_)
+        status = vokri_scenefile_video_write(video_.get(), last_pixels_.data(), last_pixels_.size(), &error);
+    else
+        status = vokri_scenefile_copy_file(s_.pattern.path(r.copy_of).c_str(), s_.pattern.path(r.frame).c_str(),
+                                           &error);
+    if (status == 0) return 0;
+    const Fault f = take_fault(status, error);
+    if (video_ && interrupt_signal() != 0) return 0;  // reported as an interrupt
+    return fail(f.status, f.text);
+}
+
 int FrameRun::deliver(FrameResult& r) {
     if (!r.warnings.empty()) progress_->clear();
     for (const std::string& w : r.warnings) std::fprintf(stderr, "vokri-render: warning: %s\n", w.c_str());
-    VokriSceneFileError* error = nullptr;
-    if (!r.staged.empty()) {
-        if (!copy_to_stdout(r.staged))
-            return fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
+    const bool copy = r.copy_of >= 0;
+    if (!copy && !r.staged.empty()) {
+        forget_staged();
+        last_staged_ = std::move(r.staged);
+    }
+    if (!copy && in_memory()) last_pixels_ = std::move(r.pixels);
+    if (copy) {
+        if (const int rc = deliver_copy(r); rc != 0) return rc;
     } else if (to_stdout()) {
-        if (std::fwrite(r.pixels.data(), sizeof(uint32_t), r.pixels.size(), stdout) != r.pixels.size() ||
-            std::fflush(stdout) != 0)
-            return fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
+        if (const int rc = write_stdout(last_staged_, last_pixels_); rc != 0) return rc;
     } else if (video_) {
-        if (const int status = vokri_scenefile_video_write(video_.get(), r.pixels.data(), r.pixels.size(), &error);
+        VokriSceneFileError* error = nullptr;
+        if (const int status =
+                vokri_scenefile_video_write(video_.get(), last_pixels_.data(), last_pixels_.size(), &error);
             status != 0) {
             const Fault f = take_fault(status, error);
             if (interrupt_signal() != 0) return 0;  // reported as an interrupt
             return fail(f.status, f.text);
         }
     }
-    progress_->frame_done();
+    progress_->frame_done(copy);
     return 0;
 }
 
@@ -180,11 +231,17 @@ int FrameRun::run() {
         std::deque<std::future<FrameResult>> in_flight;
         const size_t window = 2 * static_cast<size_t>(s_.jobs);
         int64_t next = 0;
+        int64_t previous = -1;  // the frame submitted last
         bool stopping = false;
         for (;;) {
             while (!stopping && in_flight.size() < window && next < total) {
                 const int64_t k = s_.frames.at(next++);
-                if (!already_there(k)) in_flight.push_back(pool.submit([this, k] { return render(k); }));
+                if (already_there(k)) {
+                    previous = -1;
+                    continue;
+                }
+                in_flight.push_back(pool.submit([this, k, previous] { return render(k, previous); }));
+                previous = k;
             }
             if (in_flight.empty()) break;
             while (in_flight.front().wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)

@@ -13,8 +13,9 @@ Progress::Progress(int64_t total, int64_t skipped, bool show)
 
 double Progress::seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
-void Progress::frame_done() {
+void Progress::frame_done(bool copy) {
     ++done_;
+    copies_ += copy ? 1 : 0;
     if (!terminal_) return;
     const auto now = Clock::now();
     if (done_ < total_ && now - last_draw_ < std::chrono::milliseconds(200)) return;
@@ -39,6 +40,8 @@ void Progress::summary() {
     const double s = seconds();
     std::fprintf(stderr, "vokri-render: %s in %.2f s (%.1f frames/s)", frames_text(done_).c_str(), s,
                  s > 0 ? static_cast<double>(done_) / s : 0.0);
+    if (copies_ > 0)
+        std::fprintf(stderr, ", %lld the same as the frame before", static_cast<long long>(copies_));
     if (skipped_ > 0) std::fprintf(stderr, ", %lld already there", static_cast<long long>(skipped_));
     std::fputc('\n', stderr);
 }
