@@ -2,7 +2,9 @@
 """Draws docs/performance.png from the table that the peer bench prints
 (../shared/peer-bench, `VOKRI_SO=build/libvokri_core.so ./run.sh > table.txt`):
 per scene, the median frame time of vokri and of each peer, relative to
-Cairo's like-for-like 4 x 4 mode (cairo-fast), on a log scale.
+Cairo's like-for-like 4 x 4 mode (cairo-fast), on a log scale, with Skia's
+engine (its median less the `skia-calls` median: Skia's drawing without the
+JavaScript binding's per-call cost) and vokri's targets as marks.
 
     python3 scripts/plot-peer-bench.py table.txt [docs/performance.png] [--title "machine, date"]
 
@@ -21,7 +23,14 @@ import matplotlib.ticker  # noqa: E402
 SCENES = ["S1", "S2", "S3", "S4", "S5", "S6", "S7"]
 RENDERERS = [("vokri-rgb0", "vokri (rgb0)", "#ff8a3d"), ("vokri-rgba0", "vokri (rgba0)", "#ffc38a"),
              ("cairo-fast", "Cairo, 4 x 4 (fast)", "#4c78a8"), ("cairo", "Cairo, default", "#9ecae9"),
-             ("agg", "AGG", "#54a24b"), ("skia", "Skia (other process)", "#b279a2")]
+             ("agg", "AGG", "#54a24b"), ("skia", "Skia (other process)", "#b279a2"),
+             ("skia-engine", "Skia engine (skia - skia-calls)", "#d6a5c9")]
+# Targets: (renderer, ratio to cairo-fast or None, ratio to Skia's engine or
+# None, ratio to Cairo's default or None).
+TARGETS = {"S1": ("vokri-rgb0", 0.5, 0.95, None), "S2": ("vokri-rgb0", 0.35, 0.95, None),
+           "S3": ("vokri-rgb0", 0.8, 1.3, None), "S4": ("vokri-rgb0", 0.5, 0.7, None),
+           "S5": ("vokri-rgba0", None, None, 0.35), "S6": ("vokri-rgba0", None, None, 0.4),
+           "S7": ("vokri-rgb0", 0.6, 0.8, None)}
 ROW = re.compile(r"^\|\s*(S\d)\s+([\w-]+)\s*\|\s*([\w-]+)\s*\|\s*([\d.]+)\s*\|")
 
 
@@ -33,7 +42,29 @@ def read_table(path):
             scene, name, renderer, median = m.group(1), m.group(2), m.group(3), float(m.group(4))
             times[scene, renderer] = median
             names[scene] = name
+    for scene in list(names):
+        if (scene, "skia") in times and (scene, "skia-calls") in times:
+            times[scene, "skia-engine"] = times[scene, "skia"] - times[scene, "skia-calls"]
     return times, names
+
+
+def target_marks(times, scenes, reference):
+    """Per scene, the strictest target as a ratio to the chart's reference."""
+    marks = []
+    for j, s in enumerate(scenes):
+        if s not in TARGETS or not reference[s]:
+            continue
+        _, fast, engine, cairo = TARGETS[s]
+        bounds = []
+        if fast is not None and (s, "cairo-fast") in times:
+            bounds.append(fast * times[s, "cairo-fast"])
+        if engine is not None and (s, "skia-engine") in times:
+            bounds.append(engine * times[s, "skia-engine"])
+        if cairo is not None and (s, "cairo") in times:
+            bounds.append(cairo * times[s, "cairo"])
+        if bounds:
+            marks.append((j, min(bounds) / reference[s]))
+    return marks
 
 
 def main():
@@ -55,6 +86,9 @@ def main():
                 xs.append(j + (i - (len(RENDERERS) - 1) / 2) * width)
                 ys.append(times[s, key] / reference[s])
         ax.bar(xs, ys, width, label=label, color=colour, edgecolor="#333333", linewidth=0.4)
+    for j, ratio in target_marks(times, scenes, reference):
+        ax.hlines(ratio, j - 0.45, j + 0.45, colors="#c0392b", linestyles="dashed", linewidth=1.2,
+                  label="vokri's target (the strictest)" if j == 0 else None)
     ax.axhline(1.0, color="#333333", linewidth=0.8)
     ax.set_yscale("log")
     ticks = [0.1, 0.2, 0.3, 0.5, 0.7, 1, 1.5, 2, 3, 5]
