@@ -37,6 +37,7 @@ struct FoldCount {
 struct RasterScratch {
     EdgeList edges;
     Buffer<ActiveEdge> active;
+    Buffer<ActiveEdge> joining;     // edges that become active on one sub-scanline
     Buffer<uint32_t> bucket_start;  // per sub-scanline of the fill, then a sentinel
     Buffer<uint32_t> bucket_edges;  // edge indices ordered by first sub-scanline
     Buffer<int64_t> bucket_last;    // the last sub-scanline of each, in the same order
@@ -50,7 +51,7 @@ struct RasterScratch {
     Buffer<int64_t> chain_x;        // per sub-scanline of a monotone fill: its two crossings
 
     explicit RasterScratch(Allocator& a) noexcept
-        : edges(a), active(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a), edge_last(a),
+        : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a), edge_last(a),
           spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
 };
 

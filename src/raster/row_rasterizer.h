@@ -72,6 +72,7 @@ public:
         VOKRI_TRY(bucket_edges());
         if (bucketed_ == 0 && !any_folded_) return Error::None;
         VOKRI_TRY(sc_.active.reserve(bucketed_));
+        VOKRI_TRY(sc_.joining.reserve(bucketed_));
         VOKRI_TRY(sc_.spans.reserve(bucketed_ + 2));
         if (!use_cells_) {
             VOKRI_TRY(sc_.coverage.reserve(width));
@@ -198,18 +199,15 @@ private:
     }
 
     // Step 2: the active edges of sub-scanline s, their crossings under the
-    // fill rule, and the spans they bound added to the CoverageRow.
+    // fill rule, and the spans they bound added to the CoverageRow. The
+    // active edges stay sorted by crossing from one sub-scanline to the
+    // next, so sorting them again moves few.
     void sub_scanline(int64_t s) noexcept {
         ActiveEdge* active = sc_.active.data();
         const size_t k = static_cast<size_t>(s - lines_.first);
-        for (uint32_t j = start_[k]; j < start_[k + 1]; ++j) {
-            const Edge& e = edges_[sc_.bucket_edges[j]];
-            const bool down = e.y_last > e.y_first;
-            active[active_count_++] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last,
-                                                 sc_.bucket_last[j], 0, down ? -1 : 1, 0};
-        }
+        const bool joins = start_[k] != start_[k + 1];
         const FoldCount f = any_folded_ ? folds_[k] : FoldCount{0, 0, 0};
-        if (active_count_ == 0 && f.left_count == 0 && f.right_count == 0) return;
+        if (active_count_ == 0 && !joins && f.left_count == 0 && f.right_count == 0) return;
         const double v = static_cast<double>(s) + 0.5;
         size_t n = 0;
         for (size_t i = 0; i < active_count_; ++i) {
@@ -218,11 +216,36 @@ private:
             active[n].x = crossing_of(active[n], v, lo_, hi_, base_);
             ++n;
         }
+        sort_active(active, n);
+        if (joins) n = join(active, n, k, v);
         active_count_ = n;
         if (n + (f.left_count != 0) + (f.right_count != 0) < 2) return;
         if (n == 2 && f.left_count == 0 && f.right_count == 0) return two_crossings(active);
-        sort_active(active, n);
         add_spans(kept_crossings(active, n, f));
+    }
+
+    // The edges of bucket k, crossing sub-scanline k at v, join the n
+    // sorted active edges: sorted among themselves, then merged in from
+    // the back, each edge moving once. Returns the new count.
+    size_t join(ActiveEdge* active, size_t n, size_t k, double v) noexcept {
+        ActiveEdge* in = sc_.joining.data();
+        size_t m = 0;
+        for (uint32_t j = start_[k]; j < start_[k + 1]; ++j, ++m) {
+            const Edge& e = edges_[sc_.bucket_edges[j]];
+            const bool down = e.y_last > e.y_first;
+            in[m] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, sc_.bucket_last[j], 0, down ? -1 : 1, 0};
+            in[m].x = crossing_of(in[m], v, lo_, hi_, base_);
+        }
+        sort_active(in, m);
+        const size_t total = n + m;
+        size_t i = n, out = total;
+        while (m > 0) {
+            if (i > 0 && active[i - 1].x > in[m - 1].x)
+                active[--out] = active[--i];
+            else
+                active[--out] = in[--m];
+        }
+        return total;
     }
 
     // The common case of two active edges and nothing folded, as

@@ -32,6 +32,12 @@ inline bool mandelbrot_interior(double re, double im) noexcept {
 inline void blend_into(uint32_t& dst, uint32_t rgba, bool has_alpha) noexcept {
     uint32_t a = rgba >> 24;
     if (a == 0) return;
+    // At alpha 255 the blend keeps the colour bytes (c * 255 / 255 + d * 0 /
+    // 255) and gives alpha 255 (255 + d - d * 255 / 255): no arithmetic.
+    if (a == 255) {
+        dst = has_alpha ? rgba : rgba & 0x00FFFFFFu;
+        return;
+    }
     dst = blend_pixel(dst, rgba & 0x00FFFFFFu, a, has_alpha);
 }
 
