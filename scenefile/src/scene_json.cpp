@@ -153,11 +153,18 @@ void Builder::dashed_shape_stroke(const VokriShapeRecord& r, const DashPattern& 
 
 VokriVectorShape Builder::owned_shape(DrawnShape& d) {
     VokriVectorShape v{};
-    v.segment_count = static_cast<uint32_t>(d.outline.segments.size());
-    v.subpath_count = static_cast<uint32_t>(d.outline.subpath_ends.size());
-    v.segments = s_.own(std::move(d.outline.segments));
-    v.subpath_ends = s_.own(std::move(d.outline.subpath_ends));
-    v.subpath_closed = s_.own(std::move(d.outline.subpath_closed));
+    v.segment_count = static_cast<uint32_t>(d.drawn().segments.size());
+    v.subpath_count = static_cast<uint32_t>(d.drawn().subpath_ends.size());
+    if (d.shared) {
+        const Outline& o = s_.keep(std::move(d.shared));
+        v.segments = o.segments.data();
+        v.subpath_ends = o.subpath_ends.data();
+        v.subpath_closed = o.subpath_closed.data();
+    } else {
+        v.segments = s_.own(std::move(d.outline.segments));
+        v.subpath_ends = s_.own(std::move(d.outline.subpath_ends));
+        v.subpath_closed = s_.own(std::move(d.outline.subpath_closed));
+    }
     v.fill_enabled = d.fill ? 1 : 0;
     v.fill_color = d.fill_color;
     v.stroke_enabled = d.stroke ? 1 : 0;
@@ -171,7 +178,7 @@ void Builder::drawing_item(VectorDrawing d) {
     std::vector<VokriVectorShape> shapes;
     shapes.reserve(d.shapes.size());
     for (DrawnShape& shape : d.shapes)
-        if (!shape.outline.empty()) shapes.push_back(owned_shape(shape));
+        if (!shape.drawn().empty()) shapes.push_back(owned_shape(shape));
     VokriVectorRecord r{};
     r.shape_count = static_cast<uint32_t>(shapes.size());
     r.shapes = s_.own(std::move(shapes));

@@ -78,6 +78,15 @@ struct Scene : SceneArrays {
         return names_.emplace_back(kind).c_str();
     }
 
+    // Something the records point into, shared with a cache and other
+    // frames, kept as long as the scene.
+    template <class T>
+    const T& keep(std::shared_ptr<const T> shared) {
+        const T& kept = *shared;
+        kept_.push_back(std::move(shared));
+        return kept;
+    }
+
     // A decoded image file, shared with the cache and other frames.
     const uint8_t* share(std::shared_ptr<const Raster> raster) {
         return rasters_.emplace_back(std::move(raster))->rgba.data();
@@ -92,6 +101,7 @@ private:
     template <class T>
     std::deque<std::vector<T>>& storage();
 
+    std::vector<std::shared_ptr<const void>> kept_;
     std::deque<std::vector<double>> doubles_;
     std::deque<std::vector<float>> floats_;
     std::deque<std::vector<uint32_t>> u32s_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 
 #include "dash_fields.h"
 #include "text_layout.h"
@@ -153,6 +155,72 @@ std::vector<VectorDrawing> frame_drawings(const VectorDrawing& d, const std::vec
     return out;
 }
 
+bool drawn_whole(const VectorDrawing& d, const std::vector<PaintedGlyph>& glyphs) {
+    const auto count = static_cast<uint32_t>(glyphs.size());
+    for (const PaintedGlyph& g : glyphs)
+        if (!(revealed(d.progress, count, g.paint.reveal_order) >= 1)) return false;
+    return true;
+}
+
+// Frames of a text drawn whole share its merged outlines: they are merged
+// once per layout and paints and kept (the last few), and a frame keeps
+// them alive instead of copying them.
+class MergedTexts {
+public:
+    std::vector<DrawnShape> shapes(const std::shared_ptr<const TextLayout>& layout,
+                                   const std::vector<PaintedGlyph>& glyphs, const VectorDrawing& d) {
+        std::vector<DrawnShape> paints;
+        paints.reserve(glyphs.size());
+        for (const PaintedGlyph& g : glyphs) paints.push_back(g.paint);
+        {
+            const std::lock_guard lock(mutex_);
+            for (const Entry& e : entries_)
+                if (e.raw == layout.get() && !e.layout.expired() && same_paints(e.paints, paints)) return e.shapes;
+        }
+        Entry e{layout, layout.get(), std::move(paints), {}};
+        std::vector<VectorDrawing> drawings = frame_drawings(d, glyphs);
+        for (DrawnShape& merged : drawings.front().shapes) {
+            DrawnShape shape = merged;
+            shape.outline = Outline{};
+            shape.shared = std::make_shared<const Outline>(std::move(merged.outline));
+            e.shapes.push_back(std::move(shape));
+        }
+        std::vector<DrawnShape> out = e.shapes;
+        const std::lock_guard lock(mutex_);
+        entries_.insert(entries_.begin(), std::move(e));
+        if (entries_.size() > kKept) entries_.pop_back();
+        return out;
+    }
+
+private:
+    static constexpr size_t kKept = 16;
+    struct Entry {
+        std::weak_ptr<const TextLayout> layout;
+        const TextLayout* raw;
+        std::vector<DrawnShape> paints;  // per glyph
+        std::vector<DrawnShape> shapes;  // merged, each outline shared
+    };
+    static bool same_paints(const std::vector<DrawnShape>& a, const std::vector<DrawnShape>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (!same_paint(a[i], b[i])) return false;
+        return true;
+    }
+
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+// The shapes of a text drawn whole, from the merged outlines shared by
+// every frame that draws it.
+VectorDrawing shared_whole_drawing(const VectorDrawing& d, const std::shared_ptr<const TextLayout>& layout,
+                                   const std::vector<PaintedGlyph>& glyphs) {
+    static MergedTexts merged;
+    VectorDrawing out = drawing_like(d);
+    out.shapes = merged.shapes(layout, glyphs, d);
+    return out;
+}
+
 }  // namespace
 
 std::vector<VectorDrawing> read_text_item(Obj& o, const ParseOptions& options, bool per_glyph) {
@@ -195,8 +263,13 @@ std::vector<VectorDrawing> read_text_item(Obj& o, const ParseOptions& options, b
     }
     // Dashes restart at every subpath, so dashing the merged outlines is
     // dashing each glyph.
-    std::vector<VectorDrawing> out =
-        per_glyph ? std::vector<VectorDrawing>{per_glyph_drawing(d, glyphs)} : frame_drawings(d, glyphs);
+    std::vector<VectorDrawing> out;
+    if (per_glyph)
+        out.push_back(per_glyph_drawing(d, glyphs));
+    else if (!dash && drawn_whole(d, glyphs))
+        out.push_back(shared_whole_drawing(d, layout, glyphs));
+    else
+        out = frame_drawings(d, glyphs);
     for (VectorDrawing& part : out)
         if (dash) dash_strokes(part, *dash, o.path());
     out.front().warnings = layout->warnings;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,17 @@ namespace vokri_scenefile {
 
 struct DrawnShape {
     Outline outline;
+    // In place of `outline`: an outline shared with a cache and with other
+    // frames, which the frame keeps alive instead of copying.
+    std::shared_ptr<const Outline> shared;
     bool fill = false;
     uint32_t fill_color = 0;
     bool stroke = false;
     uint32_t stroke_color = 0;
     double stroke_width = 0;
     uint32_t reveal_order = 0;
+
+    const Outline& drawn() const { return shared ? *shared : outline; }
 };
 
 struct VectorDrawing {
