@@ -7,6 +7,7 @@ engine (its median less the `skia-calls` median: Skia's drawing without the
 JavaScript binding's per-call cost) and vokri's targets as marks.
 
     python3 scripts/plot-peer-bench.py table.txt [docs/performance.png] [--title "machine, date"]
+    python3 scripts/plot-peer-bench.py table.txt --markdown   # the README's table instead
 
 Needs matplotlib (Debian python3-matplotlib).
 """
@@ -67,13 +68,52 @@ def target_marks(times, scenes, reference):
     return marks
 
 
+TITLES = {"S0": "S0 background", "S1": "S1 2000 filled circles", "S2": "S2 the same at alpha 128",
+          "S3": "S3 circles filled + stroked 3 px", "S4": "S4 500 polylines × 50 points, 2.5 px",
+          "S5": "S5 100 000 hairlines (one batch)", "S6": "S6 100 000 boxes (one batch)",
+          "S7": "S7 300 cubic outlines"}
+
+
+def target_text(scene):
+    if scene not in TARGETS:
+        return "–"
+    key, fast, engine, cairo = TARGETS[scene]
+    if cairo is not None:
+        return f"rgba0 ≤ {cairo:g} × Cairo default"
+    return f"≤ {fast:g} / ≤ {engine:g}"
+
+
+def markdown(times):
+    """The README's table: median ms per renderer, and vokri's ratios."""
+    def ms(scene, key):
+        v = times.get((scene, key))
+        return "–" if v is None else (f"{v:.3f}" if v < 1 else f"{v:.1f}")
+
+    def ratio(scene, key, ref):
+        a, b = times.get((scene, key)), times.get((scene, ref))
+        return "–" if a is None or not b else f"{a / b:.2f}"
+
+    print("| scene | vokri rgb0 | vokri rgba0 | Cairo 4 × 4 | Cairo default | AGG | Skia | Skia engine | "
+          "rgb0 ÷ Cairo 4 × 4 | rgb0 ÷ Skia engine | target ÷ Cairo 4 × 4 / ÷ Skia engine |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+    for s in TITLES:
+        if (s, "vokri-rgb0") not in times:
+            continue
+        cells = [ms(s, k) for k in ("vokri-rgb0", "vokri-rgba0", "cairo-fast", "cairo", "agg", "skia", "skia-engine")]
+        cells += [ratio(s, "vokri-rgb0", "cairo-fast"), ratio(s, "vokri-rgb0", "skia-engine"), target_text(s)]
+        print(f"| {TITLES[s]} | " + " | ".join(cells) + " |")
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("table")
     ap.add_argument("out", nargs="?", default=str(Path(__file__).resolve().parent.parent / "docs" / "performance.png"))
     ap.add_argument("--title", default="")
+    ap.add_argument("--markdown", action="store_true", help="print the README's table instead of drawing")
     opts = ap.parse_args()
     times, names = read_table(opts.table)
+    if opts.markdown:
+        return markdown(times)
     scenes = [s for s in SCENES if (s, "vokri-rgb0") in times]
     # S6 has no cairo-fast row in the bench; Cairo's default stands in.
     reference = {s: times.get((s, "cairo-fast"), times.get((s, "cairo"))) for s in scenes}

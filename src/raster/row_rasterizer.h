@@ -225,10 +225,12 @@ private:
     }
 
     // The edges of bucket k, crossing sub-scanline k at v, join the n
-    // sorted active edges: sorted among themselves, then merged in from
-    // the back, each edge moving once. Returns the new count.
+    // sorted active edges. Among few they are sorted in; among many they
+    // are sorted among themselves, then merged in from the back, each edge
+    // moving once. Returns the new count.
     size_t join(ActiveEdge* active, size_t n, size_t k, double v) noexcept {
-        ActiveEdge* in = sc_.joining.data();
+        constexpr size_t kMergeFrom = 32;
+        ActiveEdge* in = n < kMergeFrom ? active + n : sc_.joining.data();
         size_t m = 0;
         for (uint32_t j = start_[k]; j < start_[k + 1]; ++j, ++m) {
             const Edge& e = edges_[sc_.bucket_edges[j]];
@@ -236,8 +238,12 @@ private:
             in[m] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, sc_.bucket_last[j], 0, down ? -1 : 1, 0};
             in[m].x = crossing_of(in[m], v, lo_, hi_, base_);
         }
-        sort_active(in, m);
         const size_t total = n + m;
+        if (in == active + n) {
+            sort_active(active, total);
+            return total;
+        }
+        sort_active(in, m);
         size_t i = n, out = total;
         while (m > 0) {
             if (i > 0 && active[i - 1].x > in[m - 1].x)
