@@ -48,5 +48,5 @@ __all__ = ["ABI_VERSION", "Animation", "Batch", "ComplexGrid", "DrawingWarning",
            "Item", "Line", "Mesh", "MeshLayer", "Morph", "OutputError", "RawItem", "RenderError", "Scene",
            "SceneFileError", "Shape", "Vector", "VectorShape", "abi_version", "apply", "colour", "compose",
            "compose_model", "cube", "load_animation", "load_scene", "parse_animation", "parse_scene", "pick",
-           "read_png", "render_frames", "render_png", "render_rgb", "render_rgba", "render_video", "rotate", "same_drawing", "scale",
-           "sphere", "torus", "translate"]
+           "read_png", "render_frames", "render_png", "render_rgb", "render_rgba", "render_video", "rotate",
+           "same_drawing", "scale", "sphere", "torus", "translate"]

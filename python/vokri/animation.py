@@ -261,8 +261,9 @@ def render_frames(animation, frames=None, executor=None, *, mode="rgb", out=None
     any concurrent.futures.Executor, a dask.distributed Client or its
     get_executor() spreads the frames, with at most `window` (default: twice
     the workers) in flight. A frame that draws exactly what the frame before
-    it drew (a hold) is not rendered again: it is a copy of that frame. `progress` shows a progress bar. `width`,
-    `height` and `scale` override the canvas. Raises RenderError (with
+    it drew (a hold) is not rendered again: it is a copy of that frame.
+    `progress` shows a progress bar. `width`, `height` and `scale` override
+    the canvas. Raises RenderError (with
     .frame) for a frame the library fails.
     """
     if mode not in _MODES:

@@ -23,6 +23,17 @@ bool same_fields(R a, R b, Pointers R::*... pointers) {
     return std::memcmp(&a, &b, sizeof(R)) == 0;
 }
 
+// Two arrays of records, record by record.
+template <class R>
+bool same_array(const R* a, uint32_t count_a, const R* b, uint32_t count_b, bool (*same)(const R&, const R&)) {
+    if (count_a != count_b) return false;
+    if (count_a == 0 || a == b) return true;
+    if (!a || !b) return false;
+    for (uint32_t i = 0; i < count_a; ++i)
+        if (!same(a[i], b[i])) return false;
+    return true;
+}
+
 bool same_shape(const VokriShapeRecord& a, const VokriShapeRecord& b) {
     if (!same_fields(a, b, &VokriShapeRecord::points)) return false;
     const bool has_points = a.shape_type == VOKRI_SHAPE_POLYLINE || a.shape_type == VOKRI_SHAPE_POLYGON;
@@ -53,12 +64,8 @@ bool same_vector_shape(const VokriVectorShape& a, const VokriVectorShape& b) {
 }
 
 bool same_vector(const VokriVectorRecord& a, const VokriVectorRecord& b) {
-    if (!same_fields(a, b, &VokriVectorRecord::shapes)) return false;
-    if (a.shape_count == 0 || a.shapes == b.shapes) return true;
-    if (!a.shapes || !b.shapes) return false;
-    for (uint32_t i = 0; i < a.shape_count; ++i)
-        if (!same_vector_shape(a.shapes[i], b.shapes[i])) return false;
-    return true;
+    return same_fields(a, b, &VokriVectorRecord::shapes) &&
+           same_array(a.shapes, a.shape_count, b.shapes, b.shape_count, same_vector_shape);
 }
 
 bool same_image(const VokriImageRecord& a, const VokriImageRecord& b) {
@@ -79,26 +86,12 @@ bool same_layer(const VokriMeshLayer& a, const VokriMeshLayer& b) {
 }
 
 bool same_mesh(const VokriMeshRecord& a, const VokriMeshRecord& b) {
-    if (!same_fields(a, b, &VokriMeshRecord::layers)) return false;
-    if (a.layer_count == 0 || a.layers == b.layers) return true;
-    if (!a.layers || !b.layers) return false;
-    for (uint32_t i = 0; i < a.layer_count; ++i)
-        if (!same_layer(a.layers[i], b.layers[i])) return false;
-    return true;
+    return same_fields(a, b, &VokriMeshRecord::layers) &&
+           same_array(a.layers, a.layer_count, b.layers, b.layer_count, same_layer);
 }
 
 bool same_morph(const VokriMorphRecord& a, const VokriMorphRecord& b) {
     return std::memcmp(&a.t, &b.t, sizeof a.t) == 0 && same_shape(a.from, b.from) && same_shape(a.to, b.to);
-}
-
-template <class R>
-bool same_array(const R* a, uint32_t count_a, const R* b, uint32_t count_b, bool (*same)(const R&, const R&)) {
-    if (count_a != count_b) return false;
-    if (count_a == 0 || a == b) return true;
-    if (!a || !b) return false;
-    for (uint32_t i = 0; i < count_a; ++i)
-        if (!same(a[i], b[i])) return false;
-    return true;
 }
 
 }  // namespace

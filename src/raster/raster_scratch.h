@@ -51,8 +51,8 @@ struct RasterScratch {
     Buffer<int64_t> chain_x;        // per sub-scanline of a monotone fill: its two crossings
 
     explicit RasterScratch(Allocator& a) noexcept
-        : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a), edge_last(a),
-          spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
+        : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a),
+          edge_last(a), spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
 };
 
 // The canvas's raster scratch, created on first use.

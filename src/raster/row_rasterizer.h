@@ -216,8 +216,10 @@ private:
             active[n].x = crossing_of(active[n], v, lo_, hi_, base_);
             ++n;
         }
-        sort_active(active, n);
-        if (joins) n = join(active, n, k, v);
+        if (joins)
+            n = join(active, n, k, v);
+        else
+            sort_active(active, n);
         active_count_ = n;
         if (n + (f.left_count != 0) + (f.right_count != 0) < 2) return;
         if (n == 2 && f.left_count == 0 && f.right_count == 0) return two_crossings(active);
@@ -225,9 +227,9 @@ private:
     }
 
     // The edges of bucket k, crossing sub-scanline k at v, join the n
-    // sorted active edges. Among few they are sorted in; among many they
-    // are sorted among themselves, then merged in from the back, each edge
-    // moving once. Returns the new count.
+    // active edges, and all of them are sorted. Among few they are sorted
+    // in; among many they are sorted among themselves, then merged in from
+    // the back, each edge moving once. Returns the new count.
     size_t join(ActiveEdge* active, size_t n, size_t k, double v) noexcept {
         constexpr size_t kMergeFrom = 32;
         ActiveEdge* in = n < kMergeFrom ? active + n : sc_.joining.data();
@@ -243,6 +245,7 @@ private:
             sort_active(active, total);
             return total;
         }
+        sort_active(active, n);
         sort_active(in, m);
         size_t i = n, out = total;
         while (m > 0) {

@@ -75,8 +75,8 @@ private:
     // Frame k, or a copy of frame `previous` (-1: none) when it draws the same.
     FrameResult render(int64_t k, int64_t previous);
     int deliver(FrameResult& r);
-    int deliver_copy(const FrameResult& r);
-    int write_stdout(const std::string& staged, const std::vector<uint32_t>& pixels);
+    int send_last(const FrameResult& r);
+    int write_stdout();
     void forget_staged() {
         if (!last_staged_.empty()) ::unlink(last_staged_.c_str());
         last_staged_.clear();
@@ -143,22 +143,25 @@ FrameResult FrameRun::render(int64_t k, int64_t previous) {
     return r;
 }
 
-int FrameRun::write_stdout(const std::string& staged, const std::vector<uint32_t>& pixels) {
-    const bool ok = !staged.empty() ? copy_to_stdout(staged)
-                                    : std::fwrite(pixels.data(), sizeof(uint32_t), pixels.size(), stdout) ==
-                                              pixels.size() &&
-                                          std::fflush(stdout) == 0;
+int FrameRun::write_stdout() {
+    const bool ok = !last_staged_.empty()
+                        ? copy_to_stdout(last_staged_)
+                        : std::fwrite(last_pixels_.data(), sizeof(uint32_t), last_pixels_.size(), stdout) ==
+                                  last_pixels_.size() &&
+                              std::fflush(stdout) == 0;
     return ok ? 0 : fail(kExitOutput, std::string("cannot write standard output: ") + std::strerror(errno));
 }
 
-// The frame delivered before `r` sent again, or its file copied.
-int FrameRun::deliver_copy(const FrameResult& r) {
+// The last frame rendered, sent where frame `r` goes: to standard output or
+// the video, or, for a frame that draws the same, copied into its file (a
+// rendered frame's file is already written).
+int FrameRun::send_last(const FrameResult& r) {
+    if (to_stdout()) return write_stdout();
     VokriSceneFileError* error = nullptr;
     int status = 0;
-    if (to_stdout()) return write_stdout(last_staged_, last_pixels_);
     if (video_)
         status = vokri_scenefile_video_write(video_.get(), last_pixels_.data(), last_pixels_.size(), &error);
-    else
+    else if (r.copy_of >= 0)
         status = vokri_scenefile_copy_file(s_.pattern.path(r.copy_of).c_str(), s_.pattern.path(r.frame).c_str(),
                                            &error);
     if (status == 0) return 0;
@@ -176,20 +179,7 @@ int FrameRun::deliver(FrameResult& r) {
         last_staged_ = std::move(r.staged);
     }
     if (!copy && in_memory()) last_pixels_ = std::move(r.pixels);
-    if (copy) {
-        if (const int rc = deliver_copy(r); rc != 0) return rc;
-    } else if (to_stdout()) {
-        if (const int rc = write_stdout(last_staged_, last_pixels_); rc != 0) return rc;
-    } else if (video_) {
-        VokriSceneFileError* error = nullptr;
-        if (const int status =
-                vokri_scenefile_video_write(video_.get(), last_pixels_.data(), last_pixels_.size(), &error);
-            status != 0) {
-            const Fault f = take_fault(status, error);
-            if (interrupt_signal() != 0) return 0;  // reported as an interrupt
-            return fail(f.status, f.text);
-        }
-    }
+    if (const int rc = send_last(r); rc != 0) return rc;
     progress_->frame_done(copy);
     return 0;
 }
