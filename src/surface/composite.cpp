@@ -150,9 +150,38 @@ struct Avx2Lanes {
         return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(32897))), 7);
     }
     static void load(const uint32_t* px, uint8_t format, P out[4]) noexcept {
+        unpack(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(px)),
+               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px + 8)), format, out);
+    }
+    static void store(uint32_t* px, uint8_t format, const P in[4]) noexcept {
+        __m256i q0, q1;
+        pack(in, format, q0, q1);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), q0);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 8), q1);
+    }
+    // The first n < 16 pixels as load and store take 16, through lane masks:
+    // the lanes past n read as 0 and are not written.
+    static void load_part(const uint32_t* px, size_t n, uint8_t format, P out[4]) noexcept {
+        __m256i m0, m1;
+        part_masks(n, m0, m1);
+        unpack(_mm256_maskload_epi32(reinterpret_cast<const int*>(px), m0),
+               _mm256_maskload_epi32(reinterpret_cast<const int*>(px + 8), m1), format, out);
+    }
+    static void store_part(uint32_t* px, size_t n, uint8_t format, const P in[4]) noexcept {
+        __m256i m0, m1, q0, q1;
+        part_masks(n, m0, m1);
+        pack(in, format, q0, q1);
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(px), m0, q0);
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(px + 8), m1, q1);
+    }
+    static void part_masks(size_t n, __m256i& m0, __m256i& m1) noexcept {
+        const __m256i count = _mm256_set1_epi32(static_cast<int>(n));
+        m0 = _mm256_cmpgt_epi32(count, _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        m1 = _mm256_cmpgt_epi32(count, _mm256_setr_epi32(8, 9, 10, 11, 12, 13, 14, 15));
+    }
+    // Pixels 0..7 in q0 and 8..15 in q1 into planes, and back.
+    static void unpack(__m256i q0, __m256i q1, uint8_t format, P out[4]) noexcept {
         const __m256i m = _mm256_set1_epi32(0xFF);
-        __m256i q0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
-        __m256i q1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px + 8));
         out[0] = _mm256_packs_epi32(_mm256_and_si256(q0, m), _mm256_and_si256(q1, m));
         out[1] = _mm256_packs_epi32(_mm256_and_si256(_mm256_srli_epi32(q0, 8), m),
                                     _mm256_and_si256(_mm256_srli_epi32(q1, 8), m));
@@ -161,13 +190,13 @@ struct Avx2Lanes {
         out[3] = format == rgbx32 ? splat(255)
                                   : _mm256_packs_epi32(_mm256_srli_epi32(q0, 24), _mm256_srli_epi32(q1, 24));
     }
-    static void store(uint32_t* px, uint8_t format, const P in[4]) noexcept {
+    static void pack(const P in[4], uint8_t format, __m256i& q0, __m256i& q1) noexcept {
         const __m256i m = _mm256_set1_epi16(0xFF);
         __m256i rg = _mm256_or_si256(_mm256_and_si256(in[0], m), _mm256_slli_epi16(in[1], 8));
         __m256i ba = _mm256_and_si256(in[2], m);
         if (format != rgbx32) ba = _mm256_or_si256(ba, _mm256_slli_epi16(in[3], 8));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_unpacklo_epi16(rg, ba));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 8), _mm256_unpackhi_epi16(rg, ba));
+        q0 = _mm256_unpacklo_epi16(rg, ba);
+        q1 = _mm256_unpackhi_epi16(rg, ba);
     }
     static P over_colour(P s, P d, P sa) noexcept {
         __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), sa);
