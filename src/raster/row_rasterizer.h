@@ -58,6 +58,7 @@ public:
                     !list.open_contour && job.canvas.options.shortcuts;
         use_cells_ = job.canvas.options.shortcuts;
         monotone_ = use_cells_ && !list.open_contour && is_monotone();
+        translucent_ = pixel_to_rgba(job.paint.source) >> 24 != 255;
     }
 
     Error run() noexcept {
@@ -455,6 +456,7 @@ private:
             right_hi = std::max(right_hi, b);
         }
         const uint32_t* row = row_for_hint(job_.surface, y, job_.box_start);
+        if (translucent_) return prefetch_pixels(row, left_lo, right_hi);  // pixels between are blended too
         prefetch_pixels(row, left_lo, left_hi);
         prefetch_pixels(row, right_lo, right_hi);
     }
@@ -525,6 +527,7 @@ private:
     CoverageRow<Len> row_{nullptr, nullptr};
     bool use_cells_ = false;
     bool monotone_ = false;
+    bool translucent_ = false;  // the paint blends every pixel it covers
     CoverageCells cells_;
     uint32_t* row_pixels_ = nullptr;  // the current row from the box start
 };
