@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "common/alloc.h"
 #include "common/cpu.h"
@@ -163,28 +164,47 @@ inline bool flat_error_lanes() noexcept { return VOKRI_X86_64 && cpu::usable(cpu
 
 inline Point mid(const Point& a, const Point& b) noexcept { return Point{(a.x + b.x) / 2, (a.y + b.y) / 2}; }
 
+// One piece of a curve and its depth in the subdivision.
+struct CurvePiece {
+    Point a, b, c, d;
+    int depth;
+};
+
+// The subdivision of a, b, c, d depth first, left half before right half:
+// a piece within tolerance (or at the depth limit) emits its start point
+// unless that is p0, a piece wholly beside the window is taken as its chord.
+// The right halves wait on a stack, one piece per depth below the limit
+// (max_depth, at most kMaxFlattenDepth), instead of in recursive calls.
 template <bool kSse2, class Emit>
 Error flatten_step(const Point& a, const Point& b, const Point& c, const Point& d, double t,
                    const Point& p0, const FlattenWindow& w, int depth, Emit& emit) noexcept {
-    const double err = flat_error_as<kSse2>(a, b, c, d);
-    if (t > err || depth >= w.max_depth) {
-        if (!(a == p0)) return emit(a);
-        return Error::None;
+    // Left uninitialized: a piece is read only after it is pushed.
+    alignas(CurvePiece) unsigned char storage[sizeof(CurvePiece) * kMaxFlattenDepth];
+    CurvePiece* waiting = reinterpret_cast<CurvePiece*>(storage);
+    const int max_depth = w.max_depth < kMaxFlattenDepth ? w.max_depth : kMaxFlattenDepth;
+    int count = 0;
+    CurvePiece p{a, b, c, d, depth};
+    for (;;) {
+        const double err = flat_error_as<kSse2>(p.a, p.b, p.c, p.d);
+        const bool flat = t > err || p.depth >= max_depth;
+        if (flat || w.outside(p.a, p.b, p.c, p.d)) {
+            if (!(p.a == p0)) VOKRI_TRY(emit(p.a));
+            // An emitter that must know what plain flattening would have
+            // emitted inside the piece (the fill counts distinct points to
+            // decide whether a subpath gets its closing edge) is told about
+            // the replaced piece.
+            if constexpr (requires { emit.replaced(p.a, p.b, p.c, p.d, t, p0, p.depth, w.max_depth); })
+                if (!flat) emit.replaced(p.a, p.b, p.c, p.d, t, p0, p.depth, w.max_depth);
+            if (count == 0) return Error::None;
+            p = waiting[--count];
+            continue;
+        }
+        const Point ab = mid(p.a, p.b), bc = mid(p.b, p.c), cd = mid(p.c, p.d);
+        const Point abc = mid(ab, bc), bcd = mid(bc, cd);
+        const Point abcd = mid(abc, bcd);
+        new (&waiting[count++]) CurvePiece{abcd, bcd, cd, p.d, p.depth + 1};
+        p = CurvePiece{p.a, ab, abc, abcd, p.depth + 1};
     }
-    if (w.outside(a, b, c, d)) {
-        if (!(a == p0)) VOKRI_TRY(emit(a));
-        // An emitter that must know what plain flattening would have emitted
-        // inside the piece (the fill counts distinct points to decide whether
-        // a subpath gets its closing edge) is told about the replaced piece.
-        if constexpr (requires { emit.replaced(a, b, c, d, t, p0, depth, w.max_depth); })
-            emit.replaced(a, b, c, d, t, p0, depth, w.max_depth);
-        return Error::None;
-    }
-    Point ab = mid(a, b), bc = mid(b, c), cd = mid(c, d);
-    Point abc = mid(ab, bc), bcd = mid(bc, cd);
-    Point abcd = mid(abc, bcd);
-    VOKRI_TRY(flatten_step<kSse2>(a, ab, abc, abcd, t, p0, w, depth + 1, emit));
-    return flatten_step<kSse2>(abcd, bcd, cd, d, t, p0, w, depth + 1, emit);
 }
 
 // flatten_step in the form of flat_error that the processor and the caps
