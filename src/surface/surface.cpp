@@ -39,18 +39,29 @@ inline uint32_t demultiply_fast(uint32_t p) noexcept {
 }  // namespace
 
 void fill_pixels(uint32_t* dst, size_t count, uint32_t value) noexcept {
-    size_t i = 0;
 #if VOKRI_X86_64
-    // Scalar head up to a 32-byte boundary, then eight pixels per store
-    // (SSE2 belongs to x86-64 itself).
-    while (i < count && (reinterpret_cast<uintptr_t>(dst + i) & 31u) != 0) dst[i++] = value;
-    __m128i v = _mm_set1_epi32(static_cast<int>(value));
-    for (; i + 8 <= count; i += 8) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i), v);
-        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i + 4), v);
+    // Unaligned stores at both ends, which may overlap the aligned ones
+    // between (they write the same value), instead of pixel-by-pixel steps
+    // to the alignment (SSE2 belongs to x86-64 itself).
+    if (count >= 4) {
+        const __m128i v = _mm_set1_epi32(static_cast<int>(value));
+        uint32_t* const end = dst + count;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);
+        if (count >= 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4), v);
+            // From the first 32-byte boundary after dst, eight pixels per step.
+            uint32_t* p = reinterpret_cast<uint32_t*>((reinterpret_cast<uintptr_t>(dst) + 32) & ~uintptr_t{31});
+            for (; p + 8 <= end; p += 8) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+                _mm_store_si128(reinterpret_cast<__m128i*>(p + 4), v);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 8), v);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 4), v);
+        return;
     }
 #endif
-    for (; i < count; ++i) dst[i] = value;
+    for (size_t i = 0; i < count; ++i) dst[i] = value;
 }
 
 void Surface::prefetch(double x0, double y0, double x1, double y1) const noexcept {
