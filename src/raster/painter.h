@@ -7,8 +7,9 @@
 // PlainPainter is the definition: the operation-chain compositor, a run at
 // c < 16 through a constant mask of 16c - 1, a full run as the compositor
 // stores it. FastPainter blends colours worked out once per fill (the
-// constant colour of each coverage) straight into the row. Both paint the
-// same bytes; the canvas's RasterOptions::painting chooses.
+// constant colour of each coverage) straight into the row, and also takes a
+// row of many short runs as the coverage of each pixel (coverage_row). Both
+// paint the same bytes; the canvas's RasterOptions::painting chooses.
 #pragma once
 
 #include <cstddef>
@@ -80,12 +81,24 @@ public:
         row_[last] = over_pixel(row_[last], right_, surface_.format);
     }
 
+    // Pixels [from, from + n) of the row, on the Surface, at the coverages
+    // cov[0..n), 0 leaving a pixel as it is: the bytes of runs of equal
+    // coverage.
+    void coverage_row(int64_t from, size_t n, const uint8_t* cov) noexcept {
+        if (!all_colours_) {
+            colours_.all();
+            all_colours_ = true;
+        }
+        blend_coverage_row(row_ + from, cov, n, colours_.colour, colours_.opaque, surface_.format);
+    }
+
 private:
     Surface& surface_;
     CoverageColours colours_;
     int64_t box_start_;
     uint32_t* row_ = nullptr;
     bool edge_colours_ = false;
+    bool all_colours_ = false;  // colours_ holds every coverage's colour
     uint32_t left_ = 0, right_ = 0;  // the end pixels' colours of full rows (the same for every row of a box)
 };
 

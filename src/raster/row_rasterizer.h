@@ -313,6 +313,7 @@ private:
                 if (use_cells_) {
                     if (first < 0) first = sp;
                     cells_.add_span(sp, ep);
+                    ++row_spans_;
                     // The row's pixels at the span's ends are blended once the
                     // row is complete: start loading them now.
                     __builtin_prefetch(row_pixels_ + (sp >> 2), 1);
@@ -474,6 +475,10 @@ private:
     // coverage, clipped to the box and the Surface).
     void emit_cells(int64_t y) noexcept {
         if (cells_.empty()) return;
+        const size_t spans = row_spans_;
+        row_spans_ = 0;
+        if constexpr (requires(Painter& p, const uint8_t* c) { p.coverage_row(int64_t{0}, size_t{0}, c); })
+            if (spans * kDenseRow >= cells_.hi - cells_.lo) return emit_dense(y);
         painter_.begin_row(y);
         const uint64_t limit = row_limit();
         int8_t* change = cells_.change;
@@ -497,6 +502,27 @@ private:
                 run_start = pixel;
             }
         }
+        cells_.lo = SIZE_MAX;
+        cells_.hi = 0;
+    }
+
+    // Rows with a span per this many pixels or more are painted as
+    // coverage batches: the runs between their spans' ends are short.
+    static constexpr size_t kDenseRow = 4;
+
+    // Step 3 from cells for a row of many short runs: the changes summed
+    // in place into each pixel's coverage, painted in one go, and cleared.
+    // The coverage is 0 before the first pixel with a change and again from
+    // the last on.
+    void emit_dense(int64_t y) noexcept {
+        painter_.begin_row(y);
+        int8_t* change = cells_.change;
+        const size_t lo = cells_.lo, hi = cells_.hi;
+        const size_t end = std::min<size_t>(hi, row_limit());
+        int8_t coverage = 0;
+        for (size_t p = lo; p < end; ++p) change[p] = coverage = static_cast<int8_t>(coverage + change[p]);
+        if (lo < end) painter_.coverage_row(static_cast<int64_t>(lo), end - lo, reinterpret_cast<uint8_t*>(change + lo));
+        std::memset(change + lo, 0, hi - lo + 1);
         cells_.lo = SIZE_MAX;
         cells_.hi = 0;
     }
@@ -529,6 +555,7 @@ private:
     bool monotone_ = false;
     bool translucent_ = false;  // the paint blends every pixel it covers
     CoverageCells cells_;
+    size_t row_spans_ = 0;  // spans added to the cells since the last row was painted
     uint32_t* row_pixels_ = nullptr;  // the current row from the box start
 };
 

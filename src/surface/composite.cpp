@@ -221,6 +221,10 @@ void composite_span_entry(Span target, const Operation* ops, size_t count) noexc
 void blend_entry(uint32_t* px, size_t n, uint32_t colour, uint8_t format) noexcept {
     blend_over_constant_impl(px, n, colour, format);
 }
+void coverage_row_entry(uint32_t* px, const uint8_t* coverage, size_t n, const uint32_t* colour, bool opaque,
+                        uint8_t format) noexcept {
+    blend_coverage_row_impl(px, coverage, n, colour, opaque, format);
+}
 }  // namespace avx2_isa
 
 VOKRI_AVX2_END
@@ -302,6 +306,14 @@ void blend_over_constant(uint32_t* px, size_t n, uint32_t colour, uint8_t format
         return;
     }
     blend_over_constant_kernels(px, n, colour, format);
+}
+
+void blend_coverage_row(uint32_t* px, const uint8_t* coverage, size_t n, const uint32_t* colour, bool opaque,
+                        uint8_t format) noexcept {
+    static constexpr cpu::Forms<void (*)(uint32_t*, const uint8_t*, size_t, const uint32_t*, bool, uint8_t) noexcept>
+        kForms{.scalar = scalar_isa::blend_coverage_row_impl, .sse2 = VOKRI_X86_FORM(sse2_isa::blend_coverage_row_impl),
+               .avx2 = VOKRI_X86_FORM(avx2_isa::coverage_row_entry)};
+    kForms.pick()(px, coverage, n, colour, opaque, format);
 }
 
 void paint_run(uint8_t op, Surface& surface, Pixel source, int64_t x, int64_t y, size_t length) noexcept {

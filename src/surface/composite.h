@@ -93,6 +93,13 @@ struct CoverageColours {
     bool opaque = false;     // ...written as is at coverage 16 when opaque
 
     explicit CoverageColours(Pixel p = Pixel{}) noexcept : source(pixel_to_rgba(p)), opaque((source >> 24) == 255) {}
+    // Every colour, with colour[0] = 0 (a pixel blended with it is left
+    // as it is), for fills that look colours up pixel by pixel.
+    void all() noexcept {
+        colour[0] = 0;
+        for (unsigned c = 1; c <= 16; ++c) at(c);
+        known |= 1;
+    }
     uint32_t at(unsigned c) noexcept {
         if (!(known >> c & 1)) {
             colour[c] = coverage_colour(source, c);
@@ -111,6 +118,14 @@ struct CoverageColours {
 // `count` pixels of `format`: the arithmetic of a one-operation chain, picked
 // for the fastest instruction set of the processor.
 void blend_over_constant(uint32_t* pixels, size_t count, uint32_t colour, uint8_t format) noexcept;
+
+// A run of `count` pixels of `format` at coverages 0 to 16, one per pixel:
+// the bytes that paint_coverage_run paints for each stretch of equal
+// coverage with the colours colour[1..16] of a CoverageColours (colour[16]
+// written as it is when `opaque`), pixels at coverage 0 left as they are
+// (colour[0] is 0). In the batch kernels' widest usable form.
+void blend_coverage_row(uint32_t* pixels, const uint8_t* coverage, size_t count, const uint32_t colour[17],
+                        bool opaque, uint8_t format) noexcept;
 
 // The source scaled by a mask value (the dst_in of a pixel by an alpha8
 // pixel): every channel becomes ⟨channel * mask⟩.

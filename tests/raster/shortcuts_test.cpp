@@ -5,6 +5,7 @@
 // row), must paint the same bytes every way.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <type_traits>
 #include <vector>
@@ -125,6 +126,53 @@ TEST(Shortcuts, PaintAsThePlainDefinitionOnRandomOutlinesBesideTheCanvas) {
         vt::TestScene s;
         s.add(random_record(rng, trial % 4 == 3 ? 3000 : 70, o));
         expect_plain_bytes(s, 40, 30, trial);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+}
+
+// Rows crossed by many small outlines side by side, as lines of text are:
+// rows of many short runs, painted pixel by pixel from their coverage.
+TEST(Shortcuts, PaintAsThePlainDefinitionOnRowsOfManySmallOutlines) {
+    std::mt19937 rng(4242);
+    std::uniform_real_distribution<double> jitter(-3, 3), size(0.5, 4);
+    std::uniform_int_distribution<int> count(20, 120), coin(0, 1);
+    std::uniform_int_distribution<uint32_t> colour(0, 0xFFFFFFFFu);
+    for (int trial = 0; trial < 200; ++trial) {
+        RandomOutlines o;
+        o.segments.resize(1);
+        o.ends.resize(1);
+        o.closed.resize(1);
+        const int n = count(rng);
+        for (int i = 0; i < n; ++i) {  // centres from beyond the left side to beyond the right one
+            const double cx = -90 + 180.0 * i / n + jitter(rng), cy = jitter(rng), r = size(rng);
+            for (int piece = 0; piece < 2; ++piece) {
+                const double a = piece * 3.14159, b = a + 3.14159;
+                o.segments[0].push_back({cx + r * std::cos(a), cy + r * std::sin(a), cx + jitter(rng), cy + r + jitter(rng),
+                                         cx + jitter(rng), cy - r + jitter(rng), cx + r * std::cos(b), cy + r * std::sin(b)});
+            }
+            o.segments[0].back().x3 = o.segments[0][o.segments[0].size() - 2].x0;
+            o.segments[0].back().y3 = o.segments[0][o.segments[0].size() - 2].y0;
+            o.ends[0].push_back(static_cast<uint32_t>(o.segments[0].size()));
+            o.closed[0].push_back(1);
+        }
+        VokriVectorShape v{};
+        v.segment_count = static_cast<uint32_t>(o.segments[0].size());
+        v.segments = o.segments[0].data();
+        v.subpath_count = static_cast<uint32_t>(o.ends[0].size());
+        v.subpath_ends = o.ends[0].data();
+        v.subpath_closed = o.closed[0].data();
+        v.fill_enabled = 1;
+        v.fill_color = colour(rng) | (coin(rng) ? 0xFFu : 0x80u);
+        o.shapes.push_back(v);
+        VokriVectorRecord r{};
+        r.shape_count = 1;
+        r.shapes = o.shapes.data();
+        r.progress = 1;
+        r.opacity = 1;
+        r.transform[0] = r.transform[3] = 1;
+        vt::TestScene s;
+        s.add(r);
+        expect_plain_bytes(s, 160, 12, trial);
         if (::testing::Test::HasFatalFailure()) return;
     }
 }

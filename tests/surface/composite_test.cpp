@@ -2,6 +2,7 @@
 // 16-pixel batches, and every vector path held to the plain definition.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -188,6 +189,24 @@ TEST(Composite, VectorPathsMatchThePlainDefinition) {
         std::vector<uint32_t> g2 = base;
         blend_over_constant(g2.data() + 1, n, k, format);
         ASSERT_EQ(g2, e2);
+
+        // A coverage per pixel, in stretches (whole batches at 0 or at 16
+        // among them), against each stretch's run painted alone.
+        std::vector<uint8_t> coverage(n);
+        for (size_t i = 0; i < n; i += 1 + rng() % 20)
+            std::fill(coverage.begin() + i, coverage.begin() + std::min(n, i + 20), static_cast<uint8_t>(rng() % 17));
+        CoverageColours colours(Pixel{random_premultiplied(rng), rgba32});  // a quarter opaque
+        std::vector<uint32_t> e3 = base;
+        for (size_t i = 0; i < n; ++i)
+            if (coverage[i] != 0) paint_coverage_run(e3.data() + 1 + i, 1, format, colours, coverage[i]);
+        colours.all();
+        for (Isa isa : {Isa::scalar, Isa::sse2, Isa::avx2}) {
+            if (!cpu::usable(isa)) continue;
+            test_hooks::IsaCap cap(isa);
+            std::vector<uint32_t> got = base;
+            blend_coverage_row(got.data() + 1, coverage.data(), n, colours.colour, colours.opaque, format);
+            ASSERT_EQ(got, e3) << "isa " << int(isa) << " trial " << trial;
+        }
     }
 }
 
