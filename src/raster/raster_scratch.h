@@ -20,8 +20,10 @@ struct ActiveEdge {
     int64_t s_end;  // last sub-scanline the edge crosses
     int64_t x;      // crossing on the current sub-scanline, relative to the box
     int32_t winding;  // +1 upward, -1 downward
-    int32_t pad;
+    uint32_t next;    // the edge that takes over after s_end (kNoEdge: none)
 };
+
+inline constexpr uint32_t kNoEdge = UINT32_MAX;
 
 // Edges whose crossings all lie left of the fill box (or all right of it)
 // on every sub-scanline they cross. Their crossings clamp to the box border,
@@ -43,6 +45,7 @@ struct RasterScratch {
     Buffer<int64_t> bucket_last;    // the last sub-scanline of each, in the same order
     Buffer<int64_t> edge_first;     // per edge: its first sub-scanline (from the fill's first), or -1
     Buffer<int64_t> edge_last;
+    Buffer<uint32_t> edge_next;     // per edge: the edge that continues it on the next sub-scanline, or kNoEdge
     Buffer<int64_t> spans;          // kept crossings of one sub-scanline
     Buffer<FoldCount> folds;        // per sub-scanline of the fill, then a sentinel
     Buffer<uint8_t> coverage;       // CoverageRow values
@@ -52,7 +55,7 @@ struct RasterScratch {
 
     explicit RasterScratch(Allocator& a) noexcept
         : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a),
-          edge_last(a), spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
+          edge_last(a), edge_next(a), spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
 };
 
 // The canvas's raster scratch, created on first use.

@@ -57,6 +57,7 @@ public:
         may_fold_ = (list.x_min < base_d_ || list.x_max > base_d_ + static_cast<double>(cap_)) &&
                     !list.open_contour && job.canvas.options.shortcuts;
         use_cells_ = job.canvas.options.shortcuts;
+        chain_ = use_cells_ && !list.open_contour;
         monotone_ = use_cells_ && !list.open_contour && is_monotone();
         translucent_ = pixel_to_rgba(job.paint.source) >> 24 != 255;
     }
@@ -136,14 +137,24 @@ private:
 
     // Step 1: a counting sort of the edges by their first sub-scanline into
     // bucket_start / bucket_edges; the edges beside the box become folds.
+    // With the shortcuts, an edge that crosses the sub-scanline after the
+    // last one of the edge before it in the list (of those kept), with the
+    // same winding, is not bucketed: it continues that edge (edge_next),
+    // taking over its active slot, where its crossings lie next to the ones
+    // before (a flattened curve's pieces). The order of equal crossings
+    // changes with it, which changes no span while the winding returns to 0
+    // on every sub-scanline: not for a list with an open contour.
     Error bucket_edges() noexcept {
         VOKRI_TRY(sc_.bucket_start.resize(sub_count_ + 1));
         VOKRI_TRY(sc_.bucket_edges.resize(edge_count_));
         VOKRI_TRY(sc_.bucket_last.resize(edge_count_));
         VOKRI_TRY(sc_.edge_first.resize(edge_count_));
         VOKRI_TRY(sc_.edge_last.resize(edge_count_));
+        VOKRI_TRY(sc_.edge_next.resize(edge_count_));
         int64_t* first = sc_.edge_first.data();
         int64_t* last = sc_.edge_last.data();
+        uint32_t* next = sc_.edge_next.data();
+        size_t before = SIZE_MAX;  // the last edge kept
         start_ = sc_.bucket_start.data();
         std::fill(start_, start_ + sub_count_ + 1, 0u);
         if (may_fold_) {
@@ -163,15 +174,26 @@ private:
             }
             first[i] = s0 - lines_.first;
             last[i] = s1;
-            ++start_[s0 - lines_.first + 1];
+            next[i] = kNoEdge;
+            const bool continues = chain_ && before != SIZE_MAX && last[before] + 1 == s0 &&
+                                   (edges_[before].y_last > edges_[before].y_first) ==
+                                       (edges_[i].y_last > edges_[i].y_first);
+            if (continues)
+                next[before] = static_cast<uint32_t>(i);
+            else
+                ++start_[s0 - lines_.first + 1];
+            before = i;
         }
         for (size_t k = 1; k <= sub_count_; ++k) start_[k] += start_[k - 1];
         // start_[k] is now the first slot of bucket k; fill using a moving
         // cursor per bucket held in start_[k] and restore afterwards.
         uint32_t* order = sc_.bucket_edges.data();
         int64_t* order_last = sc_.bucket_last.data();
-        for (size_t i = 0; i < edge_count_; ++i) {
+        for (size_t i = 0, kept = SIZE_MAX; i < edge_count_; ++i) {
             if (first[i] < 0) continue;
+            const bool continues = kept != SIZE_MAX && next[kept] == i;
+            kept = i;
+            if (continues) continue;
             const uint32_t slot = start_[first[i]]++;
             order[slot] = static_cast<uint32_t>(i);
             order_last[slot] = last[i];
@@ -212,7 +234,10 @@ private:
         const double v = static_cast<double>(s) + 0.5;
         size_t n = 0;
         for (size_t i = 0; i < active_count_; ++i) {
-            if (active[i].s_end < s) continue;
+            if (active[i].s_end < s) {
+                if (active[i].next == kNoEdge) continue;
+                take_over(active[i]);
+            }
             if (n != i) active[n] = active[i];
             active[n].x = crossing_of(active[n], v, lo_, hi_, base_);
             ++n;
@@ -227,6 +252,18 @@ private:
         add_spans(kept_crossings(active, n, f));
     }
 
+    // The active slot a passes to the edge that continues its edge (same
+    // winding, its first sub-scanline the one after a's last).
+    void take_over(ActiveEdge& a) const noexcept {
+        const uint32_t j = a.next;
+        const Edge& e = edges_[j];
+        a.x_top = e.x_top;
+        a.dxdy = e.dxdy;
+        a.top = e.y_last > e.y_first ? e.y_first : e.y_last;
+        a.s_end = sc_.edge_last[j];
+        a.next = sc_.edge_next[j];
+    }
+
     // The edges of bucket k, crossing sub-scanline k at v, join the n
     // active edges, and all of them are sorted. Among few they are sorted
     // in; among many they are sorted among themselves, then merged in from
@@ -236,9 +273,11 @@ private:
         ActiveEdge* in = n < kMergeFrom ? active + n : sc_.joining.data();
         size_t m = 0;
         for (uint32_t j = start_[k]; j < start_[k + 1]; ++j, ++m) {
-            const Edge& e = edges_[sc_.bucket_edges[j]];
+            const uint32_t i = sc_.bucket_edges[j];
+            const Edge& e = edges_[i];
             const bool down = e.y_last > e.y_first;
-            in[m] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, sc_.bucket_last[j], 0, down ? -1 : 1, 0};
+            in[m] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, sc_.bucket_last[j], 0, down ? -1 : 1,
+                               sc_.edge_next[i]};
             in[m].x = crossing_of(in[m], v, lo_, hi_, base_);
         }
         const size_t total = n + m;
@@ -313,7 +352,6 @@ private:
                 if (use_cells_) {
                     if (first < 0) first = sp;
                     cells_.add_span(sp, ep);
-                    ++row_spans_;
                     // The row's pixels at the span's ends are blended once the
                     // row is complete: start loading them now.
                     __builtin_prefetch(row_pixels_ + (sp >> 2), 1);
@@ -324,7 +362,10 @@ private:
             }
             prev_end = ep;
         }
-        if (use_cells_ && first >= 0) cells_.reached(first, prev_end - 1);
+        if (use_cells_ && first >= 0) {
+            cells_.reached(first, prev_end - 1);
+            row_spans_ += m / 2;
+        }
     }
 
     // Step 3: the row as runs of equal coverage, adjacent equal runs merged.
@@ -514,7 +555,7 @@ private:
     // in place into each pixel's coverage, painted in one go, and cleared.
     // The coverage is 0 before the first pixel with a change and again from
     // the last on.
-    void emit_dense(int64_t y) noexcept {
+    [[gnu::noinline]] void emit_dense(int64_t y) noexcept {
         painter_.begin_row(y);
         int8_t* change = cells_.change;
         const size_t lo = cells_.lo, hi = cells_.hi;
@@ -552,10 +593,11 @@ private:
     int64_t next_row_ = 0;
     CoverageRow<Len> row_{nullptr, nullptr};
     bool use_cells_ = false;
+    bool chain_ = false;  // edges may continue the one before them in the list
     bool monotone_ = false;
     bool translucent_ = false;  // the paint blends every pixel it covers
     CoverageCells cells_;
-    size_t row_spans_ = 0;  // spans added to the cells since the last row was painted
+    size_t row_spans_ = 0;  // about the spans added to the cells since the last row was painted
     uint32_t* row_pixels_ = nullptr;  // the current row from the box start
 };
 
