@@ -46,6 +46,7 @@ struct RasterScratch {
     Buffer<int64_t> edge_first;     // per edge: its first sub-scanline (from the fill's first), or -1
     Buffer<int64_t> edge_last;
     Buffer<uint32_t> edge_next;     // per edge: the edge that continues it on the next sub-scanline, or kNoEdge
+    Buffer<uint8_t> edge_continues; // per edge: 1 when it continues another one (and is not bucketed)
     Buffer<int64_t> spans;          // kept crossings of one sub-scanline
     Buffer<FoldCount> folds;        // per sub-scanline of the fill, then a sentinel
     Buffer<uint8_t> coverage;       // CoverageRow values
@@ -55,7 +56,7 @@ struct RasterScratch {
 
     explicit RasterScratch(Allocator& a) noexcept
         : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a),
-          edge_last(a), edge_next(a), spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
+          edge_last(a), edge_next(a), edge_continues(a), spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
 };
 
 // The canvas's raster scratch, created on first use.

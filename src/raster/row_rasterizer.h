@@ -67,6 +67,7 @@ public:
         if (use_cells_) {
             const size_t padded = (width + 2 + 7) / 8 * 8;
             VOKRI_TRY(sc_.cell_changes.reserve(padded));
+            VOKRI_TRY(sc_.coverage.reserve(width));  // the coverage of a dense row
             cells_.change = sc_.cell_changes.data();
             std::fill(cells_.change, cells_.change + padded, int8_t{0});
             if (monotone_) return run_monotone();
@@ -137,13 +138,14 @@ private:
 
     // Step 1: a counting sort of the edges by their first sub-scanline into
     // bucket_start / bucket_edges; the edges beside the box become folds.
-    // With the shortcuts, an edge that crosses the sub-scanline after the
-    // last one of the edge before it in the list (of those kept), with the
-    // same winding, is not bucketed: it continues that edge (edge_next),
-    // taking over its active slot, where its crossings lie next to the ones
-    // before (a flattened curve's pieces). The order of equal crossings
-    // changes with it, which changes no span while the winding returns to 0
-    // on every sub-scanline: not for a list with an open contour.
+    // With the shortcuts, of two edges next to each other in the list (of
+    // those kept) with the same winding, the lower one is not bucketed when
+    // its first sub-scanline is the one after the upper one's last: it
+    // continues that edge (edge_next), taking over its active slot, where
+    // its crossings lie next to the ones before (a flattened curve's
+    // pieces, downward or upward). The order of equal crossings changes
+    // with it, which changes no span while the winding returns to 0 on
+    // every sub-scanline: not for a list with an open contour.
     Error bucket_edges() noexcept {
         VOKRI_TRY(sc_.bucket_start.resize(sub_count_ + 1));
         VOKRI_TRY(sc_.bucket_edges.resize(edge_count_));
@@ -151,9 +153,11 @@ private:
         VOKRI_TRY(sc_.edge_first.resize(edge_count_));
         VOKRI_TRY(sc_.edge_last.resize(edge_count_));
         VOKRI_TRY(sc_.edge_next.resize(edge_count_));
+        VOKRI_TRY(sc_.edge_continues.resize(edge_count_));
         int64_t* first = sc_.edge_first.data();
         int64_t* last = sc_.edge_last.data();
         uint32_t* next = sc_.edge_next.data();
+        uint8_t* continues = sc_.edge_continues.data();
         size_t before = SIZE_MAX;  // the last edge kept
         start_ = sc_.bucket_start.data();
         std::fill(start_, start_ + sub_count_ + 1, 0u);
@@ -175,13 +179,20 @@ private:
             first[i] = s0 - lines_.first;
             last[i] = s1;
             next[i] = kNoEdge;
-            const bool continues = chain_ && before != SIZE_MAX && last[before] + 1 == s0 &&
-                                   (edges_[before].y_last > edges_[before].y_first) ==
-                                       (edges_[i].y_last > edges_[i].y_first);
-            if (continues)
+            continues[i] = 0;
+            const bool down = edges_[i].y_last > edges_[i].y_first;
+            const bool pair = chain_ && before != SIZE_MAX && (edges_[before].y_last > edges_[before].y_first) == down;
+            if (pair && next[before] == kNoEdge && last[before] + 1 == s0) {  // i below the edge before it
                 next[before] = static_cast<uint32_t>(i);
-            else
+                continues[i] = 1;
+            } else {
                 ++start_[s0 - lines_.first + 1];
+                if (pair && !continues[before] && s1 + 1 == lines_.first + first[before]) {  // above it
+                    next[i] = static_cast<uint32_t>(before);
+                    continues[before] = 1;
+                    --start_[first[before] + 1];
+                }
+            }
             before = i;
         }
         for (size_t k = 1; k <= sub_count_; ++k) start_[k] += start_[k - 1];
@@ -189,11 +200,8 @@ private:
         // cursor per bucket held in start_[k] and restore afterwards.
         uint32_t* order = sc_.bucket_edges.data();
         int64_t* order_last = sc_.bucket_last.data();
-        for (size_t i = 0, kept = SIZE_MAX; i < edge_count_; ++i) {
-            if (first[i] < 0) continue;
-            const bool continues = kept != SIZE_MAX && next[kept] == i;
-            kept = i;
-            if (continues) continue;
+        for (size_t i = 0; i < edge_count_; ++i) {
+            if (first[i] < 0 || continues[i]) continue;
             const uint32_t slot = start_[first[i]]++;
             order[slot] = static_cast<uint32_t>(i);
             order_last[slot] = last[i];
@@ -552,18 +560,24 @@ private:
     static constexpr size_t kDenseRow = 4;
 
     // Step 3 from cells for a row of many short runs: the changes summed
-    // in place into each pixel's coverage, painted in one go, and cleared.
-    // The coverage is 0 before the first pixel with a change and again from
-    // the last on.
+    // into each pixel's coverage (and cleared), painted in one go. The
+    // coverage is 0 before the first pixel with a change and again from the
+    // last on.
     [[gnu::noinline]] void emit_dense(int64_t y) noexcept {
         painter_.begin_row(y);
         int8_t* change = cells_.change;
+        uint8_t* coverage = sc_.coverage.data();
         const size_t lo = cells_.lo, hi = cells_.hi;
         const size_t end = std::min<size_t>(hi, row_limit());
-        int8_t coverage = 0;
-        for (size_t p = lo; p < end; ++p) change[p] = coverage = static_cast<int8_t>(coverage + change[p]);
-        if (lo < end) painter_.coverage_row(static_cast<int64_t>(lo), end - lo, reinterpret_cast<uint8_t*>(change + lo));
-        std::memset(change + lo, 0, hi - lo + 1);
+        int sum = 0;
+        size_t p = lo;
+        for (; p < end; ++p) {
+            sum += change[p];
+            change[p] = 0;
+            coverage[p] = static_cast<uint8_t>(sum);
+        }
+        for (; p <= hi; ++p) change[p] = 0;
+        if (lo < end) painter_.coverage_row(static_cast<int64_t>(lo), end - lo, coverage + lo);
         cells_.lo = SIZE_MAX;
         cells_.hi = 0;
     }

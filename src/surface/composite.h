@@ -97,10 +97,11 @@ struct CoverageColours {
     // as it is), for fills that look colours up pixel by pixel.
     void all() noexcept {
         colour[0] = 0;
-        for (unsigned c = 1; c <= 16; ++c) at(c);
-        known |= 1;
+        for (unsigned c = 1; c <= 16; ++c)
+            if (!(known >> c & 1)) colour[c] = coverage_colour(source, c);
+        known = (1u << 17) - 1;
     }
-    uint32_t at(unsigned c) noexcept {
+    [[gnu::always_inline]] uint32_t at(unsigned c) noexcept {
         if (!(known >> c & 1)) {
             colour[c] = coverage_colour(source, c);
             known |= 1u << c;
