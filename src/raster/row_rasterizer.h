@@ -270,6 +270,13 @@ private:
         a.top = e.y_last > e.y_first ? e.y_first : e.y_last;
         a.s_end = sc_.edge_last[j];
         a.next = sc_.edge_next[j];
+        // The edge after it is read a few sub-scanlines from now, in a list
+        // too long to stay in the caches: start loading it.
+        if (a.next != kNoEdge) {
+            __builtin_prefetch(edges_ + a.next);
+            __builtin_prefetch(sc_.edge_last.data() + a.next);
+            __builtin_prefetch(sc_.edge_next.data() + a.next);
+        }
     }
 
     // The edges of bucket k, crossing sub-scanline k at v, join the n
