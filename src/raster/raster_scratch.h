@@ -42,9 +42,8 @@ struct RasterScratch {
     Buffer<ActiveEdge> joining;     // edges that become active on one sub-scanline
     Buffer<uint32_t> bucket_start;  // per sub-scanline of the fill, then a sentinel
     Buffer<uint32_t> bucket_edges;  // edge indices ordered by first sub-scanline
-    Buffer<int64_t> bucket_last;    // the last sub-scanline of each, in the same order
     Buffer<int64_t> edge_first;     // per edge: its first sub-scanline (from the fill's first), or -1
-    Buffer<int64_t> edge_last;
+    Buffer<int64_t> edge_last;      // per edge: its last sub-scanline
     Buffer<uint32_t> edge_next;     // per edge: the edge that continues it on the next sub-scanline, or kNoEdge
     Buffer<uint8_t> edge_continues; // per edge: 1 when it continues another one (and is not bucketed)
     Buffer<int64_t> spans;          // kept crossings of one sub-scanline
@@ -55,7 +54,7 @@ struct RasterScratch {
     Buffer<int64_t> chain_x;        // per sub-scanline of a monotone fill: its two crossings
 
     explicit RasterScratch(Allocator& a) noexcept
-        : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), bucket_last(a), edge_first(a),
+        : edges(a), active(a), joining(a), bucket_start(a), bucket_edges(a), edge_first(a),
           edge_last(a), edge_next(a), edge_continues(a), spans(a), folds(a), coverage(a), run_lengths(a), cell_changes(a), chain_x(a) {}
 };
 

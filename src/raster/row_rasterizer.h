@@ -149,7 +149,6 @@ private:
     Error bucket_edges() noexcept {
         VOKRI_TRY(sc_.bucket_start.resize(sub_count_ + 1));
         VOKRI_TRY(sc_.bucket_edges.resize(edge_count_));
-        VOKRI_TRY(sc_.bucket_last.resize(edge_count_));
         VOKRI_TRY(sc_.edge_first.resize(edge_count_));
         VOKRI_TRY(sc_.edge_last.resize(edge_count_));
         VOKRI_TRY(sc_.edge_next.resize(edge_count_));
@@ -159,6 +158,7 @@ private:
         uint32_t* next = sc_.edge_next.data();
         uint8_t* continues = sc_.edge_continues.data();
         size_t before = SIZE_MAX;  // the last edge kept
+        bool before_down = false;
         start_ = sc_.bucket_start.data();
         std::fill(start_, start_ + sub_count_ + 1, 0u);
         if (may_fold_) {
@@ -181,7 +181,7 @@ private:
             next[i] = kNoEdge;
             continues[i] = 0;
             const bool down = edges_[i].y_last > edges_[i].y_first;
-            const bool pair = chain_ && before != SIZE_MAX && (edges_[before].y_last > edges_[before].y_first) == down;
+            const bool pair = chain_ && before != SIZE_MAX && before_down == down;
             if (pair && next[before] == kNoEdge && last[before] + 1 == s0) {  // i below the edge before it
                 next[before] = static_cast<uint32_t>(i);
                 continues[i] = 1;
@@ -194,17 +194,15 @@ private:
                 }
             }
             before = i;
+            before_down = down;
         }
         for (size_t k = 1; k <= sub_count_; ++k) start_[k] += start_[k - 1];
         // start_[k] is now the first slot of bucket k; fill using a moving
         // cursor per bucket held in start_[k] and restore afterwards.
         uint32_t* order = sc_.bucket_edges.data();
-        int64_t* order_last = sc_.bucket_last.data();
         for (size_t i = 0; i < edge_count_; ++i) {
             if (first[i] < 0 || continues[i]) continue;
-            const uint32_t slot = start_[first[i]]++;
-            order[slot] = static_cast<uint32_t>(i);
-            order_last[slot] = last[i];
+            order[start_[first[i]]++] = static_cast<uint32_t>(i);
         }
         for (size_t k = sub_count_; k > 0; --k) start_[k] = start_[k - 1];
         start_[0] = 0;
@@ -260,16 +258,18 @@ private:
         add_spans(kept_crossings(active, n, f));
     }
 
+    // Kept edge i as it becomes active (its crossing still to be worked out).
+    ActiveEdge active_edge(uint32_t i) const noexcept {
+        const Edge& e = edges_[i];
+        const bool down = e.y_last > e.y_first;
+        return ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, sc_.edge_last[i], 0, down ? -1 : 1,
+                          sc_.edge_next[i]};
+    }
+
     // The active slot a passes to the edge that continues its edge (same
     // winding, its first sub-scanline the one after a's last).
     void take_over(ActiveEdge& a) const noexcept {
-        const uint32_t j = a.next;
-        const Edge& e = edges_[j];
-        a.x_top = e.x_top;
-        a.dxdy = e.dxdy;
-        a.top = e.y_last > e.y_first ? e.y_first : e.y_last;
-        a.s_end = sc_.edge_last[j];
-        a.next = sc_.edge_next[j];
+        a = active_edge(a.next);
         // The edge after it is read a few sub-scanlines from now, in a list
         // too long to stay in the caches: start loading it.
         if (a.next != kNoEdge) {
@@ -288,11 +288,7 @@ private:
         ActiveEdge* in = n < kMergeFrom ? active + n : sc_.joining.data();
         size_t m = 0;
         for (uint32_t j = start_[k]; j < start_[k + 1]; ++j, ++m) {
-            const uint32_t i = sc_.bucket_edges[j];
-            const Edge& e = edges_[i];
-            const bool down = e.y_last > e.y_first;
-            in[m] = ActiveEdge{e.x_top, e.dxdy, down ? e.y_first : e.y_last, sc_.bucket_last[j], 0, down ? -1 : 1,
-                               sc_.edge_next[i]};
+            in[m] = active_edge(sc_.bucket_edges[j]);
             in[m].x = crossing_of(in[m], v, lo_, hi_, base_);
         }
         const size_t total = n + m;
